@@ -1,0 +1,16 @@
+#include "app/globals.h"
+
+namespace quelvarn {
+
+Text ffmpeg_path;
+Text probe_output;
+Text progress_time_text;
+Text progress_percent_text;
+
+void release_globals() {
+    for (Text* global : {&ffmpeg_path, &probe_output, &progress_time_text, &progress_percent_text}) {
+        Text().swap(*global);
+    }
+}
+
+}  // namespace quelvarn

@@ -1,0 +1,42 @@
+// Child processes with their standard output and standard error on one pipe.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "text/text.h"
+
+namespace quelvarn {
+
+class ChildProcess {
+public:
+    virtual ~ChildProcess() = default;
+
+    virtual std::uint32_t process_id() const = 0;
+    // Bytes waiting in the pipe; nullopt once the pipe is empty and every writer has closed it.
+    virtual std::optional<std::size_t> bytes_waiting() = 0;
+    // Reads at most `capacity` bytes that are waiting; 0 when the read fails.
+    virtual std::size_t read(std::uint8_t* buffer, std::size_t capacity) = 0;
+    // The exit code once the child has ended; nullopt while it runs.
+    virtual std::optional<std::uint32_t> exit_code() = 0;
+    // Returns when the child ends, a window message arrives for this thread, or the time is up.
+    virtual void wait(int milliseconds) = 0;
+    virtual void terminate() = 0;
+};
+
+class ProcessServices {
+public:
+    virtual ~ProcessServices() = default;
+
+    // Starts `program_path` hidden with `command_line` as its whole command line, standard output
+    // and standard error on one pipe, no standard input, in `working_folder` (empty: ours).
+    // nullptr when it could not be started.
+    virtual std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
+                                                      std::string_view command_line,
+                                                      std::string_view working_folder) = 0;
+};
+
+}  // namespace quelvarn

@@ -1,0 +1,4 @@
+// Program entry. (Placeholder until the window framework lands.)
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
