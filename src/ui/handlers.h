@@ -13,4 +13,9 @@ void on_change_resolution_clicked();
 // Status handler of every run started from the window.
 void report_status(const Text& status_text, const Text& extra_text);
 
+// True while a probe or a conversion started from the window runs; drops are refused then.
+bool tool_run_in_progress();
+// Removes the unfinished output of a conversion that is being abandoned (the program closing).
+void discard_pending_output();
+
 }  // namespace quelvarn
