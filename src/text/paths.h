@@ -21,8 +21,8 @@ Text short_path_if_spaced(std::string_view path, const ShortNameFunction& short_
 std::int32_t clock_to_seconds(std::string_view clock);
 
 // One argument quoted so that the Microsoft C runtime's command-line splitting gives it back
-// unchanged: wrapped in quotes when it is empty or holds a blank, tab or quote; backslashes
-// doubled before a quote and before the closing quote; quotes escaped.
+// unchanged: wrapped in quotes when it is empty or holds a blank, tab, newline, vertical tab or
+// quote; backslashes doubled before a quote and before the closing quote; quotes escaped.
 Text quote_argument(std::string_view argument);
 
 }  // namespace quelvarn
