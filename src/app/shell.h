@@ -5,6 +5,10 @@
 
 namespace quelvarn {
 
+// The start-up routine the platform runs once it has initialised itself: registers the
+// shutdown routine, loads the main window and runs the message loop. Returns 0.
+int start_up();
+
 void on_main_window_created();
 void on_main_window_destroying();
 

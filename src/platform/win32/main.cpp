@@ -1,4 +1,18 @@
-// Program entry. (Placeholder until the window framework lands.)
+// Program entry: initialise the platform, install the Win32 services, run the start-up routine.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "app/shell.h"
+#include "platform/platform.h"
+#include "platform/win32/files.h"
+#include "platform/win32/window_framework.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    using namespace quelvarn;
+    win32::initialise_platform();
+    set_platform({win32::win32_window(), &win32_files(), nullptr});
+    set_shell_services(win32::win32_shell());
+    int code = start_up();
+    // Reached only when the message loop ended without the shutdown handler ending the program.
+    win32::win32_shell()->end_program(code);
+    return code;
+}

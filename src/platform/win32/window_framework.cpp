@@ -1,0 +1,433 @@
+#include "platform/win32/window_framework.h"
+
+#include <ole2.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/drop_target.h"
+#include "platform/win32/transparent_label.h"
+#include "platform/win32/wide.h"
+#include "ui/layout.h"
+
+namespace quelvarn::win32 {
+
+namespace {
+
+constexpr wchar_t kMainWindowClass[] = L"QuelvarnMainWindow";
+constexpr int kIconResource = 1;
+constexpr int kIconSize = 72;
+// Posted by the drop target when files were dropped.
+constexpr UINT kFilesDroppedMessage = WM_APP + 1;
+
+LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+WNDPROC group_box_default_procedure = nullptr;
+
+std::wstring module_path() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring environment_value(const wchar_t* name) {
+    DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    size = GetEnvironmentVariableW(name, value.data(), size);
+    value.resize(size);
+    return value;
+}
+
+Text hex_bytes(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    Text hex;
+    for (unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
+}
+
+class Framework final : public WindowServices, public ShellServices {
+public:
+    bool initialise() {
+        ui_thread_ = GetCurrentThreadId();
+        instance_ = GetModuleHandleW(nullptr);
+        trace_path_ = environment_value(L"QUELVARN_TRACE");
+
+        std::wstring folder = module_path();
+        folder.resize(folder.find_last_of(L'\\') + 1);
+        // "D:\" keeps the backslash: "D:" alone would mean the current folder of drive D.
+        if (folder.size() > 3) folder.pop_back();
+        SetCurrentDirectoryW(folder.c_str());
+
+        return SUCCEEDED(OleInitialize(nullptr));
+    }
+
+    // WindowServices
+
+    Text read_control_text(std::string_view control) override {
+        HWND window = control_window(control);
+        if (!window) return {};
+        int length = GetWindowTextLengthW(window);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        length = GetWindowTextW(window, text.data(), length + 1);
+        text.resize(static_cast<size_t>(length));
+        return narrow(text);
+    }
+
+    void write_control_text(std::string_view control, std::string_view text) override {
+        if (HWND window = control_window(control)) SetWindowTextW(window, widen(text).c_str());
+    }
+
+    void enable_control(std::string_view control, bool enabled) override {
+        if (DropTargetComponent* component = drop_target(control)) {
+            component->set_enabled(enabled);
+        } else if (HWND window = control_window(control)) {
+            EnableWindow(window, enabled);
+        }
+    }
+
+    void drain_message_queue() override {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // Left for the message loop, which ends the program with it.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            dispatch(message);
+        }
+    }
+
+    int show_message(std::string_view text, unsigned style, std::string_view caption) override {
+        if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
+        int answer =
+            MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), static_cast<UINT>(style));
+        // IDOK (1) ... IDNO (7) become 0 ... 6.
+        return answer > 0 ? answer - 1 : 0;
+    }
+
+    // ShellServices
+
+    void register_cleanup(void (*routine)()) override {
+        for (auto registered : cleanups_) {
+            if (registered == routine) return;
+        }
+        cleanups_.push_back(routine);
+    }
+
+    void load_window(const WindowLayout& layout) override {
+        layout_ = &layout;
+        if (!create_main_window()) {
+            MessageBoxW(nullptr, L"无法创建主窗口。", L"Quelvarn", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+            ExitProcess(1);
+        }
+        if (layout.on_created) layout.on_created();
+        trace("created");
+        ShowWindow(main_, SW_SHOWNORMAL);
+        UpdateWindow(main_);
+        trace("shown");
+    }
+
+    void run_message_loop() override {
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) dispatch(message);
+    }
+
+    [[noreturn]] void end_program(int code) override {
+        if (!ending_) {
+            ending_ = true;
+            for (auto routine : cleanups_) routine();
+            release_resources();
+        }
+        trace("exit " + std::to_string(code));
+        ExitProcess(static_cast<UINT>(code));
+    }
+
+    NativeHandle control_handle(std::string_view control) override {
+        return control_window(control);
+    }
+
+    bool bind_drop_target(std::string_view component, NativeHandle handle) override {
+        DropTargetComponent* target = drop_target(component);
+        return target && target->bind(static_cast<HWND>(handle));
+    }
+
+    void trace(std::string_view line) override {
+        if (trace_path_.empty()) return;
+        HANDLE file = CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        std::string text(line);
+        text += '\n';
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    HWND main_window() const { return main_; }
+
+    // The main window procedure: one flat switch.
+    LRESULT handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+        switch (message) {
+            case WM_COMMAND:
+                on_command(LOWORD(wparam), HIWORD(wparam));
+                return 0;
+            case WM_ACTIVATE:
+                on_activate(LOWORD(wparam));
+                return 0;
+            case kFilesDroppedMessage:
+                on_files_dropped();
+                return 0;
+            case WM_HELP:
+                return TRUE;
+            case WM_DESTROY:
+                on_destroy();
+                return 0;
+            default:
+                return DefWindowProcW(window, message, wparam, lparam);
+        }
+    }
+
+private:
+    bool create_main_window() {
+        if (!register_classes()) return false;
+        int left = (GetSystemMetrics(SM_CXSCREEN) - layout_->width) / 2;
+        int top = (GetSystemMetrics(SM_CYSCREEN) - layout_->height) / 2;
+        main_ = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kMainWindowClass,
+                                widen(layout_->caption).c_str(),
+                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, left, top,
+                                layout_->width, layout_->height, nullptr, nullptr, instance_, nullptr);
+        if (!main_) return false;
+
+        HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        windows_.assign(static_cast<size_t>(layout_->row_count), nullptr);
+        drop_targets_.resize(static_cast<size_t>(layout_->row_count));
+        for (int i = 0; i < layout_->row_count; ++i) {
+            const ControlRow& row = layout_->rows[i];
+            if (row.kind == ControlKind::drop_target) {
+                drop_targets_[i] = std::make_unique<DropTargetComponent>(
+                    main_, kFilesDroppedMessage, row.accepting);
+                continue;
+            }
+            HWND parent = row.parent.empty() ? main_ : control_window(row.parent);
+            HWND control = create_control(row, parent, kFirstControlId + i);
+            if (!control) return false;
+            // Each row goes below the rows before it, so that table order is stacking order.
+            SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            windows_[i] = control;
+        }
+        return true;
+    }
+
+    HWND create_control(const ControlRow& row, HWND parent, int id) {
+        const wchar_t* window_class = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        DWORD extended = 0;
+        switch (row.kind) {
+            case ControlKind::edit_box:
+                window_class = L"EDIT";
+                style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+                extended = WS_EX_CLIENTEDGE;
+                break;
+            case ControlKind::label:
+                style |= SS_LEFT;
+                break;
+            case ControlKind::transparent_label:
+                window_class = kTransparentLabelClass;
+                if (row.wraps) style |= kLabelWraps;
+                break;
+            case ControlKind::group_box:
+                window_class = L"BUTTON";
+                style |= BS_GROUPBOX;
+                extended = WS_EX_CONTROLPARENT;
+                break;
+            case ControlKind::push_button:
+                window_class = L"BUTTON";
+                style |= WS_TABSTOP | BS_PUSHBUTTON;
+                break;
+            case ControlKind::drop_target:
+                return nullptr;
+        }
+        HWND control = CreateWindowExW(extended, window_class, widen(row.initial_text).c_str(), style,
+                                       row.left, row.top, row.width, row.height, parent,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                                       nullptr);
+        if (control && row.kind == ControlKind::group_box) {
+            // The group box's children are real child windows: their notifications reach the
+            // group box, which passes them on to the main window.
+            group_box_default_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+                control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(group_box_procedure)));
+        }
+        return control;
+    }
+
+    bool register_classes() {
+        if (!register_transparent_label(instance_)) return false;
+        big_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                  IMAGE_ICON, kIconSize, kIconSize, 0));
+        small_icon_ = static_cast<HICON>(
+            LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        WNDCLASSEXW window_class = {};
+        window_class.cbSize = sizeof window_class;
+        window_class.lpfnWndProc = main_procedure;
+        window_class.hInstance = instance_;
+        window_class.hIcon = big_icon_;
+        window_class.hIconSm = small_icon_;
+        window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        window_class.lpszClassName = kMainWindowClass;
+        return RegisterClassExW(&window_class) != 0;
+    }
+
+    // Keys the window handles itself, before dialog navigation sees them: Esc closes the window
+    // from any control, Enter and F1 do nothing (no beep, no button pressed).
+    bool handle_keys(const MSG& message) {
+        if (!main_ || !(message.hwnd == main_ || IsChild(main_, message.hwnd))) return false;
+        if (message.message == WM_KEYDOWN) {
+            switch (message.wParam) {
+                case VK_ESCAPE:
+                    PostMessageW(main_, WM_CLOSE, 0, 0);
+                    return true;
+                case VK_RETURN:
+                case VK_F1:
+                    return true;
+            }
+        }
+        return message.message == WM_CHAR && message.wParam == L'\r';
+    }
+
+    void dispatch(MSG& message) {
+        if (handle_keys(message)) return;
+        if (main_ && IsDialogMessageW(main_, &message)) return;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+
+    void on_command(int id, int notification) {
+        int index = id - kFirstControlId;
+        if (!layout_ || index < 0 || index >= layout_->row_count) return;
+        const ControlRow& row = layout_->rows[index];
+        if (row.kind == ControlKind::push_button && notification == BN_CLICKED && row.on_clicked) {
+            trace("clicked " + std::string(row.name));
+            row.on_clicked();
+        }
+    }
+
+    // A plain window does not keep its focused control across deactivation; dialogs do.
+    void on_activate(int state) {
+        if (state == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(main_, focus)) saved_focus_ = focus;
+            return;
+        }
+        if (!saved_focus_ || !IsWindow(saved_focus_)) {
+            saved_focus_ = GetNextDlgTabItem(main_, nullptr, FALSE);
+        }
+        if (saved_focus_) SetFocus(saved_focus_);
+    }
+
+    void on_files_dropped() {
+        for (int i = 0; i < layout_->row_count; ++i) {
+            DropTargetComponent* component = drop_targets_[static_cast<size_t>(i)].get();
+            if (!component) continue;
+            while (std::optional<Text> text = component->take_files_event()) {
+                trace("files " + hex_bytes(*text));
+                if (layout_->rows[i].on_files) layout_->rows[i].on_files(*text);
+            }
+        }
+    }
+
+    void on_destroy() {
+        if (ending_) return;
+        destroying_ = true;
+        trace("destroying");
+        if (layout_ && layout_->on_destroying) layout_->on_destroying();
+        PostQuitMessage(0);
+    }
+
+    void release_resources() {
+        for (auto& component : drop_targets_) component.reset();
+        if (main_ && !destroying_) DestroyWindow(main_);
+        main_ = nullptr;
+        if (big_icon_) DestroyIcon(big_icon_);
+        if (small_icon_) DestroyIcon(small_icon_);
+        big_icon_ = small_icon_ = nullptr;
+        OleUninitialize();
+    }
+
+    HWND control_window(std::string_view name) const {
+        if (!layout_) return nullptr;
+        for (size_t i = 0; i < windows_.size(); ++i) {
+            if (layout_->rows[i].name == name) return windows_[i];
+        }
+        return nullptr;
+    }
+
+    DropTargetComponent* drop_target(std::string_view name) const {
+        if (!layout_) return nullptr;
+        for (size_t i = 0; i < drop_targets_.size(); ++i) {
+            if (layout_->rows[i].name == name) return drop_targets_[i].get();
+        }
+        return nullptr;
+    }
+
+    DWORD ui_thread_ = 0;
+    HINSTANCE instance_ = nullptr;
+    std::wstring trace_path_;
+    const WindowLayout* layout_ = nullptr;
+    HWND main_ = nullptr;
+    HWND saved_focus_ = nullptr;
+    HICON big_icon_ = nullptr;
+    HICON small_icon_ = nullptr;
+    // One entry per layout row: the control's window, or its drop-target component.
+    std::vector<HWND> windows_;
+    std::vector<std::unique_ptr<DropTargetComponent>> drop_targets_;
+    std::vector<void (*)()> cleanups_;
+    bool destroying_ = false;
+    bool ending_ = false;
+};
+
+Framework framework;
+
+LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return framework.handle(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            return SendMessageW(GetParent(window), message, wparam, lparam);
+        default:
+            return CallWindowProcW(group_box_default_procedure, window, message, wparam, lparam);
+    }
+}
+
+}  // namespace
+
+bool initialise_platform() { return framework.initialise(); }
+
+WindowServices* win32_window() { return &framework; }
+
+ShellServices* win32_shell() { return &framework; }
+
+HWND main_window() { return framework.main_window(); }
+
+}  // namespace quelvarn::win32
