@@ -1,13 +1,160 @@
 #include "runner/runner.h"
 
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include "platform/platform.h"
+#include "runner/analysis.h"
+#include "ui/controls.h"
+
 namespace quelvarn {
 
-RunResult run_console_tool(std::string_view, std::string_view, const StatusHandler&, std::uint32_t*,
-                           Text* captured_output) {
-    if (captured_output) captured_output->clear();
-    return {};
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kReadBytes = 1023;
+// Long enough to cost nothing while the child works quietly, short enough that the window and
+// new output are served at once.
+constexpr int kIdleWaitMilliseconds = 5;
+// A grandchild that inherited the pipe can hold it open after the child has gone: once the
+// child has exited, stop when the pipe has stayed quiet this long, or at the latest after the
+// second bound.
+constexpr auto kQuietAfterExit = std::chrono::milliseconds(500);
+constexpr auto kLongestAfterExit = std::chrono::seconds(5);
+
+// The children of the runs in progress, innermost first; runs only nest through the message
+// processing of an outer run, so the frames live on the stack in order.
+struct RunFrame {
+    ChildProcess* child;
+    RunFrame* outer;
+};
+RunFrame* innermost_run = nullptr;
+
+class RunRegistration {
+public:
+    explicit RunRegistration(ChildProcess& child) : frame_{&child, innermost_run} {
+        innermost_run = &frame_;
+    }
+    ~RunRegistration() { innermost_run = frame_.outer; }
+    RunRegistration(const RunRegistration&) = delete;
+    RunRegistration& operator=(const RunRegistration&) = delete;
+
+private:
+    RunFrame frame_;
+};
+
+void drain_messages() {
+    if (WindowServices* window = platform().window) window->drain_message_queue();
 }
 
-void terminate_running_tool() {}
+void show_progress_done() {
+    if (WindowServices* window = platform().window) {
+        window->write_control_text(controls::kProgressLabel, kProgressDone);
+    }
+}
+
+// Up to and including the last backslash; empty when there is none (the child then starts in
+// our own current folder).
+Text working_folder_of(std::string_view program_path) {
+    return text_prefix(program_path, locate_text_backward(program_path, "\\"));
+}
+
+// One run's reading of the report: normalises each read, analyses it and keeps what the caller
+// asked for.
+class ReportReader {
+public:
+    ReportReader(const StatusHandler& handler, Text* captured_output)
+        : handler_(handler), captured_output_(captured_output) {}
+
+    void take(const std::uint8_t* bytes, std::size_t count) {
+        // The piece ends at the first zero byte: a text holds none.
+        std::size_t kept = 0;
+        while (kept < count && bytes[kept] != 0) ++kept;
+        Text piece;
+        normaliser_.feed(bytes, kept, piece);
+        drain_messages();
+        if (piece.empty()) return;
+        Text status = analyser_.analyse(piece);
+        if (handler_) handler_(status, extra_text_);
+        last_line_.feed(piece);
+        if (captured_output_) captured_output_->append(piece);
+    }
+
+    Text last_line() const { return last_line_.last_line(); }
+
+private:
+    const StatusHandler& handler_;
+    Text* captured_output_;
+    const Text extra_text_;
+    ReportNormaliser normaliser_;
+    ChunkAnalyser analyser_;
+    LastLineTracker last_line_;
+};
+
+// Reads until the child has exited and its pipe is empty and closed; waits instead of
+// spinning while there is nothing to read.
+std::uint32_t read_whole_report(ChildProcess& child, ReportReader& reader) {
+    std::uint8_t buffer[kReadBytes];
+    std::optional<Clock::time_point> exit_seen;
+    std::optional<Clock::time_point> last_bytes;
+    for (;;) {
+        std::optional<std::size_t> waiting = child.bytes_waiting();
+        if (waiting && *waiting > 0) {
+            std::size_t count = child.read(buffer, sizeof buffer);
+            if (count > 0) {
+                reader.take(buffer, count);
+                last_bytes = Clock::now();
+                continue;
+            }
+        }
+        std::optional<std::uint32_t> exit_code = child.exit_code();
+        if (exit_code) {
+            if (!waiting) return *exit_code;
+            Clock::time_point now = Clock::now();
+            if (!exit_seen) exit_seen = now;
+            Clock::time_point quiet_since = last_bytes && *last_bytes > *exit_seen ? *last_bytes : *exit_seen;
+            if (now - quiet_since >= kQuietAfterExit || now - *exit_seen >= kLongestAfterExit) {
+                return *exit_code;
+            }
+        }
+        child.wait(kIdleWaitMilliseconds);
+        drain_messages();
+    }
+}
+
+}  // namespace
+
+RunResult run_console_tool(std::string_view program_path, std::string_view command_line,
+                           const StatusHandler& status_handler, std::uint32_t* process_id,
+                           Text* captured_output) {
+    if (captured_output) captured_output->clear();
+    RunResult result;
+
+    if (!platform().files->path_present(program_path)) {
+        result.outcome = RunOutcome::missing_program;
+        if (status_handler) status_handler(Text(), Text());
+        if (captured_output) *captured_output = join_texts({program_path, " 不存在"});
+        return result;
+    }
+
+    std::unique_ptr<ChildProcess> child = platform().processes->start_child(
+        program_path, command_line, working_folder_of(program_path));
+    if (process_id) *process_id = child ? child->process_id() : 0;
+    if (child) {
+        RunRegistration registration(*child);
+        ReportReader reader(status_handler, captured_output);
+        result.exit_code = read_whole_report(*child, reader);
+        result.outcome = RunOutcome::exited;
+        result.last_line = reader.last_line();
+    }
+    show_progress_done();
+    return result;
+}
+
+void terminate_running_tool() {
+    for (RunFrame* run = innermost_run; run; run = run->outer) run->child->terminate();
+}
 
 }  // namespace quelvarn
