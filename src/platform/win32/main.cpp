@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include "app/shell.h"
+#include "platform/payloads.h"
 #include "platform/platform.h"
 #include "platform/win32/files.h"
+#include "platform/win32/payloads.h"
 #include "platform/win32/window_framework.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -11,6 +13,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::initialise_platform();
     set_platform({win32::win32_window(), &win32_files(), nullptr});
     set_shell_services(win32::win32_shell());
+    // The FFmpeg tools ride along as resources of this program.
+    static win32::ResourcePayloads payloads;
+    set_payload_writer(&payloads);
     int code = start_up();
     // Reached only when the message loop ended without the shutdown handler ending the program.
     win32::win32_shell()->end_program(code);
