@@ -1,0 +1,310 @@
+// The drop and convert handlers over the fake platform: the exact command lines, the output
+// name, what the user sees on failure, and that nothing is lost or started twice.
+#include <gtest/gtest.h>
+
+#include "app/globals.h"
+#include "support/fake_platform.h"
+#include "ui/controls.h"
+#include "ui/handlers.h"
+
+namespace quelvarn {
+namespace {
+
+using fakes::bytes_of;
+using fakes::ChildScript;
+using fakes::FakePlatform;
+
+constexpr std::string_view kConverter = "C:\\ffmpeg\\ffmpeg.exe";
+
+class HandlerTest : public ::testing::Test {
+protected:
+    HandlerTest() {
+        ffmpeg_path = Text(kConverter);
+        fake.files.add_folder("C:\\ffmpeg");
+        fake.files.add_file(kConverter);
+        fake.files.add_folder("D:\\tools");
+        fake.files.program_folder_text = "D:\\tools";
+        fake.window.texts[Text(controls::kWidthBox)] = "-1";
+        fake.window.texts[Text(controls::kHeightBox)] = "1920";
+        fake.window.texts[Text(controls::kDurationStore)] = "标签";
+    }
+    ~HandlerTest() override { release_globals(); }
+
+    void type(std::string_view control, std::string_view text) {
+        fake.window.texts[Text(control)] = Text(text);
+    }
+    // A converter run that ends with `exit_code` after writing `report`.
+    void script_run(std::string_view report, std::uint32_t exit_code = 0) {
+        ChildScript script;
+        script.pieces.push_back({bytes_of(report), 0});
+        script.exit_code = exit_code;
+        fake.processes.scripts.push_back(script);
+    }
+    // Stands in for the converter writing its output file.
+    void converter_writes(std::string_view path, std::string_view content) {
+        fake.files.add_file(path, bytes_of(content));
+    }
+
+    FakePlatform fake;
+};
+
+TEST_F(HandlerTest, ConversionCommandLines) {
+    struct Case {
+        const char* program_folder;
+        const char* input;
+        const char* width;
+        const char* height;
+        const char* command_line;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"D:\\tools", "E:\\videos\\clip.mp4", "-1", "1920",
+         " -i E:\\videos\\clip.mp4 -vf scale=-2:1920 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+         "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:\\tools", "E:\\my videos\\clip.mp4", "720", "-1",
+         " -i E:\\MYVIDE~1\\clip.mp4 -vf scale=720:-2 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+         "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:\\tools", "E:\\videos\\holiday trip.mp4", "-1", "1920",
+         " -i E:\\videos\\HOLIDA~1.MP4 -vf scale=-2:1920 \"D:\\tools\\分辨率\\holiday "
+         "trip.converting.mp4\" -y",
+         "D:\\tools\\分辨率\\holiday trip.mp4"},
+        {"D:\\tools", "E:\\videos\\Clip.MP4", "-1", "1920",
+         " -i E:\\videos\\Clip.MP4 -vf scale=-2:1920 D:\\tools\\分辨率\\Clip.converting.mp4 -y",
+         "D:\\tools\\分辨率\\Clip.mp4"},
+        {"D:\\tools", "E:\\videos\\clip.mkv", "640", "360",
+         " -i E:\\videos\\clip.mkv -vf scale=640:360 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+         "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:\\tools", "E:\\a.mp4files\\clip.mp4", "-1", "1920",
+         " -i E:\\a.mp4files\\clip.mp4 -vf scale=-2:1920 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+         "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:\\tools", "E:\\videos\\clip.mp4", "abc", "",
+         " -i E:\\videos\\clip.mp4 -vf scale=abc: D:\\tools\\分辨率\\clip.converting.mp4 -y",
+         "D:\\tools\\分辨率\\clip.mp4"},
+        // Typed text cannot add arguments: a blank keeps the scale value one argument.
+        {"D:\\tools", "E:\\videos\\clip.mp4", "640 -f", "-1",
+         " -i E:\\videos\\clip.mp4 -vf \"scale=640 -f:-2\" D:\\tools\\分辨率\\clip.converting.mp4 -y",
+         "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:", "E:\\videos\\clip.mp4", "-1", "1920",
+         " -i E:\\videos\\clip.mp4 -vf scale=-2:1920 D:\\分辨率\\clip.converting.mp4 -y",
+         "D:\\分辨率\\clip.mp4"},
+        // No short name from the system: the path keeps its blank and is quoted.
+        {"D:\\tools", "E:\\no short\\片 段.mp4", "-1", "1920",
+         " -i \"E:\\no short\\片 段.mp4\" -vf scale=-2:1920 \"D:\\tools\\分辨率\\片 "
+         "段.converting.mp4\" -y",
+         "D:\\tools\\分辨率\\片 段.mp4"},
+    };
+    fake.files.add_folder("D:");
+    fake.files.add_folder("E:\\videos");
+    fake.files.add_folder("E:\\my videos");
+    fake.files.add_folder("E:\\no short");
+    fake.files.short_names["E:\\my videos\\"] = "E:\\MYVIDE~1\\";
+    fake.files.short_names["E:\\videos\\holiday trip.mp4"] = "E:\\videos\\HOLIDA~1.MP4";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        fake.files.add_file(c.input);
+        fake.files.program_folder_text = c.program_folder;
+        type(controls::kPathBox, c.input);
+        type(controls::kWidthBox, c.width);
+        type(controls::kHeightBox, c.height);
+        Text temporary = Text(c.output).substr(0, Text(c.output).size() - 4) + ".converting.mp4";
+        converter_writes(temporary, "video");
+        script_run("frame=1 time=00:00:01.00\n");
+
+        on_change_resolution_clicked();
+
+        const auto& child = fake.processes.last();
+        EXPECT_EQ(child.program_path, kConverter);
+        EXPECT_EQ(child.command_line, c.command_line);
+        EXPECT_EQ(fake.files.file(c.output), bytes_of("video"));
+        EXPECT_FALSE(fake.files.file(temporary));
+        EXPECT_TRUE(fake.window.messages.empty());
+        EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：100 %");
+        fake.files.delete_file(c.output);
+    }
+}
+
+TEST_F(HandlerTest, SuccessReplacesAnEarlierOutput) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    fake.files.add_folder("D:\\tools\\分辨率");
+    fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("old"));
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "new");
+    script_run("ok\n");
+
+    on_change_resolution_clicked();
+
+    EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\clip.mp4"), bytes_of("new"));
+    EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
+}
+
+TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
+    struct Case {
+        const char* name;
+        const char* report;
+        std::uint32_t exit_code;
+        const char* box;
+    };
+    const Case cases[] = {
+        {"converter error line", "Stream #0:0: Video\n[Parsed_scale_0] Invalid size 'abc'\n", 1,
+         "转换失败：[Parsed_scale_0] Invalid size 'abc'"},
+        {"nothing reported", "", 3, "转换失败，转换程序的退出代码为 3"},
+        // The status box already named the cause: no second box.
+        {"status box", "E:\\v\\clip.mp4: No such file or directory\n", 1, "文件不存在11"},
+        {"i/o box", "Input/output error\n", 1, "输入输出错误"},
+    };
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    fake.files.add_folder("D:\\tools\\分辨率");
+    fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("old"));
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.window.messages.clear();
+        converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "partial");
+        script_run(c.report, c.exit_code);
+
+        on_change_resolution_clicked();
+
+        ASSERT_EQ(fake.window.messages.size(), 1u);
+        EXPECT_EQ(fake.window.messages[0].text, c.box);
+        EXPECT_EQ(fake.window.messages[0].caption, "信息：");
+        EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：失败");
+        EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\clip.mp4"), bytes_of("old"));
+        EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
+        EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
+    }
+}
+
+TEST_F(HandlerTest, ConverterMissingOrNotStarted) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    type(controls::kProgressLabel, "进度：");
+
+    fake.files.delete_file(kConverter);
+    on_change_resolution_clicked();
+    EXPECT_TRUE(fake.processes.children.empty());
+    ASSERT_EQ(fake.window.messages.size(), 1u);
+    EXPECT_EQ(fake.window.messages[0].text, "C:\\ffmpeg\\ffmpeg.exe 不存在");
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：失败");
+
+    fake.files.add_file(kConverter);
+    fake.window.messages.clear();
+    ChildScript refused;
+    refused.start_fails = true;
+    fake.processes.scripts.push_back(refused);
+    on_change_resolution_clicked();
+    ASSERT_EQ(fake.window.messages.size(), 1u);
+    EXPECT_EQ(fake.window.messages[0].text, "无法启动 C:\\ffmpeg\\ffmpeg.exe");
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：失败");
+}
+
+TEST_F(HandlerTest, RefusedPressesStartNothing) {
+    struct Case {
+        const char* name;
+        const char* path_box;
+        const char* box;
+    };
+    const Case cases[] = {
+        {"empty path box", "", "请先把视频文件拖放到“视频路径”框中。"},
+        {"blank path box", "   ", "请先把视频文件拖放到“视频路径”框中。"},
+        {"input is the output", "D:\\tools\\分辨率\\clip.mp4",
+         "输出文件就是输入文件本身，不能覆盖。请先把视频移到别的文件夹再转换。"},
+    };
+    fake.files.add_folder("D:\\tools\\分辨率");
+    fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("mine"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.window.messages.clear();
+        type(controls::kPathBox, c.path_box);
+
+        on_change_resolution_clicked();
+
+        EXPECT_TRUE(fake.processes.children.empty());
+        ASSERT_EQ(fake.window.messages.size(), 1u);
+        EXPECT_EQ(fake.window.messages[0].text, c.box);
+    }
+    EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\clip.mp4"), bytes_of("mine"));
+}
+
+TEST_F(HandlerTest, DropProbesTheFirstFileQuoted) {
+    script_run("Input #0, mov,mp4\n  Duration: 00:01:05.30, start: 0.000000, bitrate: 2516 kb/s\n"
+               "At least one output file must be specified\n",
+               1);
+
+    on_file_dropped("E:\\my videos\\clip.mp4\r\nE:\\other.mp4\r\n");
+
+    EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\my videos\\clip.mp4");
+    EXPECT_EQ(fake.processes.last().command_line, " -i \"E:\\my videos\\clip.mp4\"");
+    EXPECT_EQ(fake.window.text(controls::kDurationStore), "00:01:05.30");
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：100 %");
+    EXPECT_TRUE(fake.window.messages.empty());
+    EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
+}
+
+TEST_F(HandlerTest, DropWithoutConverterEmptiesTheDuration) {
+    fake.files.delete_file(kConverter);
+    type(controls::kProgressLabel, "进度：");
+
+    on_file_dropped("E:\\v\\clip.mp4");
+
+    EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\v\\clip.mp4");
+    EXPECT_EQ(fake.window.text(controls::kDurationStore), "");
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：");
+    EXPECT_TRUE(fake.window.messages.empty());
+}
+
+TEST_F(HandlerTest, OneRunAtATime) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    ChildScript slow;
+    slow.pieces.push_back({bytes_of("time=00:00:01.00\n"), 2});
+    slow.waits_before_exit = 2;
+    fake.processes.scripts.push_back(slow);
+    bool button_enabled_during_run = true;
+    bool pressed_again = false;
+    fake.window.on_drain = [&] {
+        if (pressed_again) return;
+        pressed_again = true;
+        button_enabled_during_run = fake.window.enabled(controls::kChangeButton);
+        // The user presses again and drops another file while the conversion runs.
+        on_change_resolution_clicked();
+        on_file_dropped("E:\\v\\other.mp4");
+    };
+
+    on_change_resolution_clicked();
+
+    EXPECT_EQ(fake.processes.children.size(), 1u);
+    EXPECT_FALSE(button_enabled_during_run);
+    EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
+    EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\v\\clip.mp4");
+}
+
+TEST_F(HandlerTest, AbandonedConversionLeavesNoPartialFile) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    ChildScript slow;
+    slow.waits_before_exit = 3;
+    fake.processes.scripts.push_back(slow);
+    bool partial_seen = false;
+    fake.processes.on_wait = [&] {
+        if (!partial_seen) fake.files.add_file("D:\\tools\\分辨率\\clip.converting.mp4", bytes_of("partial"));
+    };
+    fake.window.on_drain = [&] {
+        if (partial_seen || !fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4")) return;
+        partial_seen = true;
+        // What closing the window does in the middle of a run.
+        discard_pending_output();
+    };
+
+    on_change_resolution_clicked();
+
+    EXPECT_TRUE(partial_seen);
+    EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
+}
+
+}  // namespace
+}  // namespace quelvarn
