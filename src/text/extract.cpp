@@ -15,9 +15,9 @@ Text text_between(std::string_view source, std::string_view left_marker,
     return text_slice(source, p, real_to_int(static_cast<double>(q) - p));
 }
 
-Text extract_text(std::string_view source, std::string_view left_marker, std::string_view right_marker,
-                  std::optional<bool> backward, std::optional<int> left_offset,
-                  std::optional<int> right_offset, CharRule rule) {
+Text extract_text(std::string_view source, std::string_view left_marker,
+                  std::string_view right_marker, std::optional<bool> backward,
+                  std::optional<int> left_offset, std::optional<int> right_offset, CharRule rule) {
     const double n = byte_length(source);
     const bool left_empty = text_compare(left_marker, "") == 0;
     const bool right_empty = text_compare(right_marker, "") == 0;

@@ -8,13 +8,16 @@ namespace quelvarn {
 
 namespace {
 
-bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool is_continuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Width of the character starting at byte index i, never past the end. A UTF-8 sequence whose
 // continuation bytes are missing counts as one byte, so a broken sequence cannot swallow the
 // ASCII characters after it.
 std::size_t step_at(std::string_view t, std::size_t i, CharRule rule) {
-    std::size_t width = static_cast<std::size_t>(char_width(static_cast<unsigned char>(t[i]), rule));
+    std::size_t width =
+        static_cast<std::size_t>(char_width(static_cast<unsigned char>(t[i]), rule));
     std::size_t left = t.size() - i;
     if (rule == CharRule::gbk) return width < left ? width : left;
     if (width > left) return 1;
@@ -24,12 +27,14 @@ std::size_t step_at(std::string_view t, std::size_t i, CharRule rule) {
     return width;
 }
 
-unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
+unsigned char fold(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
 
 // Compares s with t at byte index i. Only bytes that are whole ASCII characters of s are folded,
 // so a GBK trail byte that happens to be a letter still has to match exactly.
 class Pattern {
-public:
+  public:
     Pattern(std::string_view s, bool ignore_case, CharRule rule) : s_(s), fold_(s.size(), false) {
         if (!ignore_case) return;
         for (std::size_t i = 0; i < s.size();) {
@@ -55,7 +60,7 @@ public:
 
     std::size_t size() const { return s_.size(); }
 
-private:
+  private:
     std::string_view s_;
     std::vector<bool> fold_;
 };
@@ -124,7 +129,9 @@ int char_width(unsigned char lead, CharRule rule) {
     return 1;
 }
 
-int byte_length(std::string_view t) { return static_cast<int>(t.size()); }
+int byte_length(std::string_view t) {
+    return static_cast<int>(t.size());
+}
 
 Text join_texts(std::initializer_list<std::string_view> parts) {
     std::size_t total = 0;
@@ -143,7 +150,8 @@ int text_compare(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-int locate_text(std::string_view t, std::string_view s, int start, bool ignore_case, CharRule rule) {
+int locate_text(std::string_view t, std::string_view s, int start, bool ignore_case,
+                CharRule rule) {
     if (start < 1) start = 1;
     if (static_cast<std::size_t>(start) > t.size()) return -1;
     if (s.empty()) return 1;
@@ -162,7 +170,8 @@ int locate_text_backward(std::string_view t, std::string_view s, std::optional<i
     std::size_t limit = t.size();
     if (start) {
         if (*start <= 1) return -1;
-        if (static_cast<std::size_t>(*start - 1) < limit) limit = static_cast<std::size_t>(*start - 1);
+        if (static_cast<std::size_t>(*start - 1) < limit)
+            limit = static_cast<std::size_t>(*start - 1);
     }
     if (s.empty()) return limit > 0 ? 1 : -1;
     Pattern pattern(s, ignore_case, rule);
@@ -180,7 +189,8 @@ Text text_prefix(std::string_view t, int n) {
 
 Text text_suffix(std::string_view t, int n) {
     if (n <= 0) return {};
-    std::size_t take = static_cast<std::size_t>(n) < t.size() ? static_cast<std::size_t>(n) : t.size();
+    std::size_t take =
+        static_cast<std::size_t>(n) < t.size() ? static_cast<std::size_t>(n) : t.size();
     return Text(t.substr(t.size() - take));
 }
 
@@ -189,8 +199,8 @@ Text text_slice(std::string_view t, int start, int n) {
     return Text(t.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(n)));
 }
 
-Text substitute_text(std::string_view t, std::string_view old, std::string_view replacement, int start,
-                     std::optional<int> count, bool case_sensitive, CharRule rule) {
+Text substitute_text(std::string_view t, std::string_view old, std::string_view replacement,
+                     int start, std::optional<int> count, bool case_sensitive, CharRule rule) {
     if (t.empty() || old.empty()) return Text(t);
     if (start < 1) start = 1;
     std::size_t from = static_cast<std::size_t>(start - 1);
@@ -265,7 +275,9 @@ std::vector<Text> split_on(std::string_view t, std::string_view separator, CharR
     return pieces;
 }
 
-int element_count(const std::vector<Text>& elements) { return static_cast<int>(elements.size()); }
+int element_count(const std::vector<Text>& elements) {
+    return static_cast<int>(elements.size());
+}
 
 std::int32_t parse_int(std::string_view t, CharRule rule) {
     std::string mapped = map_wide_forms(t, rule);
@@ -299,7 +311,9 @@ Text format_number(double x) {
     return written;
 }
 
-Text make_spaces(int n) { return n <= 0 ? Text() : Text(static_cast<std::size_t>(n), ' '); }
+Text make_spaces(int n) {
+    return n <= 0 ? Text() : Text(static_cast<std::size_t>(n), ' ');
+}
 
 double round_to(double x, int places) {
     if (x == 0 || std::isnan(x)) return x;
@@ -312,7 +326,9 @@ double round_to(double x, int places) {
     return x < 0 ? -result : result;
 }
 
-double raise_to(double base, double exponent) { return std::pow(base, exponent); }
+double raise_to(double base, double exponent) {
+    return std::pow(base, exponent);
+}
 
 std::int32_t real_to_int(double x) {
     // Out of the 64-bit range (and not a number) the processor's conversion gives 2^63, whose
@@ -322,11 +338,14 @@ std::int32_t real_to_int(double x) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(whole)));
 }
 
-Bytes make_zero_bytes(int n) { return n <= 0 ? Bytes() : Bytes(static_cast<std::size_t>(n), 0); }
+Bytes make_zero_bytes(int n) {
+    return n <= 0 ? Bytes() : Bytes(static_cast<std::size_t>(n), 0);
+}
 
 Bytes bytes_prefix(const Bytes& b, int n) {
     if (n <= 0) return {};
-    std::size_t take = static_cast<std::size_t>(n) < b.size() ? static_cast<std::size_t>(n) : b.size();
+    std::size_t take =
+        static_cast<std::size_t>(n) < b.size() ? static_cast<std::size_t>(n) : b.size();
     return Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(take));
 }
 

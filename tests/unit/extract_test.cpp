@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "text/extract.h"
+
+#include <gtest/gtest.h>
 
 namespace quelvarn {
 namespace {
@@ -14,11 +14,13 @@ struct BetweenCase {
 
 TEST(TextBetween, CutsTheDurationFieldOutOfTheReport) {
     const BetweenCase cases[] = {
-        {"  Duration: 00:01:02.50, start: 0.000000, bitrate: 1205 kb/s", "Duration: ", ",", "00:01:02.50"},
+        {"  Duration: 00:01:02.50, start: 0.000000, bitrate: 1205 kb/s", "Duration: ", ",",
+         "00:01:02.50"},
         {"  Duration: N/A, bitrate: N/A", "Duration: ", ",", "N/A"},
         {"Input #0, mov, from 'a.mp4':\n  Stream #0:0", "Duration: ", ",", ""},
         {"  Duration: 00:00:10.00", "Duration: ", ",", ""},  // no comma after it
-        {"  Duration: 00:00:01.00, a\n  Duration: 00:00:02.00, b", "Duration: ", ",", "00:00:01.00"},
+        {"  Duration: 00:00:01.00, a\n  Duration: 00:00:02.00, b", "Duration: ", ",",
+         "00:00:01.00"},
         // The right marker counts only after the left one.
         {", Duration: 5, x", "Duration: ", ",", "5"},
         {"abc", "c", "x", ""},  // left marker ends at the end of the source
@@ -45,7 +47,10 @@ TEST(TextBetween, StartAndIgnoreCaseReachBothSearches) {
     EXPECT_EQ(text_between(report, "Duration: ", ",", 2, false), "");
     EXPECT_EQ(text_between("a=1X2x", "=", "x", 0, true), "1");
     // GBK: the 5C inside 9C 5C is no marker.
-    EXPECT_EQ(text_between("\x9C\x5C" "a\\b\\", "\\", "\\", 0, false, CharRule::gbk), "b");
+    EXPECT_EQ(text_between("\x9C\x5C"
+                           "a\\b\\",
+                           "\\", "\\", 0, false, CharRule::gbk),
+              "b");
 }
 
 struct ExtractCase {
@@ -73,7 +78,8 @@ TEST(ExtractText, TakesTheBaseNameAsTheResolutionChangeDoes) {
         {"", "\\", ".mp4", true, none, none, CharRule::utf8, ""},
     };
     for (const ExtractCase& c : cases) {
-        EXPECT_EQ(extract_text(c.source, c.left, c.right, c.backward, c.left_offset, c.right_offset, c.rule),
+        EXPECT_EQ(extract_text(c.source, c.left, c.right, c.backward, c.left_offset, c.right_offset,
+                               c.rule),
                   c.expected)
             << "source=" << c.source;
     }
@@ -105,11 +111,12 @@ TEST(ExtractText, MarkersModesAndOffsets) {
         {"[abc]", "[", "]", forward, -2, none, CharRule::utf8, ""},
         {"[abc]", "[", "]", forward, -1, none, CharRule::utf8, "[abc"},
         {"[abc]", "[", "]", forward, none, 5, CharRule::utf8, "abc]"},  // cut at the end
-        {"[abc]", "[", "]", forward, 3, none, CharRule::utf8, ""},     // b - a <= 0
+        {"[abc]", "[", "]", forward, 3, none, CharRule::utf8, ""},      // b - a <= 0
         {"[abc]", "[", "]", forward, 2, -1, CharRule::utf8, ""},
     };
     for (const ExtractCase& c : cases) {
-        EXPECT_EQ(extract_text(c.source, c.left, c.right, c.backward, c.left_offset, c.right_offset, c.rule),
+        EXPECT_EQ(extract_text(c.source, c.left, c.right, c.backward, c.left_offset, c.right_offset,
+                               c.rule),
                   c.expected)
             << "source=" << c.source << " left=" << c.left << " right=" << c.right;
     }

@@ -1,8 +1,8 @@
+#include "text/paths.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
-
-#include "text/paths.h"
 
 namespace quelvarn {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 // Stands in for the system's short-name function: knows the short forms a test gives it and,
 // like the system, hands one back only when it fits in the capacity with its terminating zero.
 class FakeShortNames {
-public:
+  public:
     explicit FakeShortNames(std::map<Text, Text> known) : known_(std::move(known)) {}
 
     ShortNameFunction function() {
@@ -29,7 +29,7 @@ public:
     };
     std::vector<Call> calls;
 
-private:
+  private:
     std::map<Text, Text> known_;
 };
 
@@ -43,22 +43,42 @@ struct ShortPathCase {
 TEST(ShortPathIfSpaced, ShortensTheSpacedPartWhenItsShortFormFits) {
     const ShortPathCase cases[] = {
         {"D:\\v\\clip.mp4", {{"D:\\v\\clip.mp4", "D:\\v\\CLIP.MP4"}}, "D:\\v\\clip.mp4", nullptr},
-        {"D:\\my videos\\clip.mp4", {{"D:\\my videos\\", "D:\\MYVIDE~1\\"}}, "D:\\MYVIDE~1\\clip.mp4",
+        {"D:\\my videos\\clip.mp4",
+         {{"D:\\my videos\\", "D:\\MYVIDE~1\\"}},
+         "D:\\MYVIDE~1\\clip.mp4",
          "D:\\my videos\\"},
-        {"D:\\v\\my holiday clip.mp4", {{"D:\\v\\my holiday clip.mp4", "D:\\v\\MYHOLI~1.MP4"}},
-         "D:\\v\\MYHOLI~1.MP4", "D:\\v\\my holiday clip.mp4"},
-        {"D:\\my videos\\a bc.mp4", {{"D:\\my videos\\a bc.mp4", "D:\\MYVIDE~1\\AB~1.MP4"}},
-         "D:\\MYVIDE~1\\AB~1.MP4", "D:\\my videos\\a bc.mp4"},
+        {"D:\\v\\my holiday clip.mp4",
+         {{"D:\\v\\my holiday clip.mp4", "D:\\v\\MYHOLI~1.MP4"}},
+         "D:\\v\\MYHOLI~1.MP4",
+         "D:\\v\\my holiday clip.mp4"},
+        {"D:\\my videos\\a bc.mp4",
+         {{"D:\\my videos\\a bc.mp4", "D:\\MYVIDE~1\\AB~1.MP4"}},
+         "D:\\MYVIDE~1\\AB~1.MP4",
+         "D:\\my videos\\a bc.mp4"},
         // The short form is one byte longer than the path: it does not fit.
-        {"D:\\v\\a b.mp4", {{"D:\\v\\a b.mp4", "D:\\v\\AB~1.MP4"}}, "D:\\v\\a b.mp4", "D:\\v\\a b.mp4"},
+        {"D:\\v\\a b.mp4",
+         {{"D:\\v\\a b.mp4", "D:\\v\\AB~1.MP4"}},
+         "D:\\v\\a b.mp4",
+         "D:\\v\\a b.mp4"},
         {"D:\\a b\\c.mp4", {{"D:\\a b\\", "D:\\AB~1\\"}}, "D:\\a b\\c.mp4", "D:\\a b\\"},
         {"D:\\missing dir\\c.mp4", {}, "D:\\missing dir\\c.mp4", "D:\\missing dir\\"},
         {"a b.mp4", {{"a b.mp4", "AB.MP4"}}, "AB.MP4", "a b.mp4"},
-        {"D:\\my videos\\", {{"D:\\my videos\\", "D:\\MYVIDE~1\\"}}, "D:\\MYVIDE~1\\", "D:\\my videos\\"},
+        {"D:\\my videos\\",
+         {{"D:\\my videos\\", "D:\\MYVIDE~1\\"}},
+         "D:\\MYVIDE~1\\",
+         "D:\\my videos\\"},
         // Only the full-width blank: no ASCII blank, so nothing to do.
-        {"D:\\视频\xE3\x80\x80" "1\\a.mp4", {}, "D:\\视频\xE3\x80\x80" "1\\a.mp4", nullptr},
+        {"D:\\视频\xE3\x80\x80"
+         "1\\a.mp4",
+         {},
+         "D:\\视频\xE3\x80\x80"
+         "1\\a.mp4",
+         nullptr},
         // Lengths are UTF-8 bytes: a 12-byte folder of 8 characters against a 10-byte short form.
-        {"D:\\视频 1\\a.mp4", {{"D:\\视频 1\\", "D:\\8A9C~1\\"}}, "D:\\8A9C~1\\a.mp4", "D:\\视频 1\\"},
+        {"D:\\视频 1\\a.mp4",
+         {{"D:\\视频 1\\", "D:\\8A9C~1\\"}},
+         "D:\\8A9C~1\\a.mp4",
+         "D:\\视频 1\\"},
     };
     for (const ShortPathCase& c : cases) {
         FakeShortNames fake(c.short_forms);
@@ -75,7 +95,9 @@ TEST(ShortPathIfSpaced, ShortensTheSpacedPartWhenItsShortFormFits) {
 
 TEST(ShortPathIfSpaced, RefusesAnAnswerLongerThanTheCapacity) {
     // A short-name function that ignores the capacity must not make the path longer.
-    ShortNameFunction careless = [](std::string_view, int) { return Text("D:\\A-MUCH-LONGER-SHORT-FORM\\"); };
+    ShortNameFunction careless = [](std::string_view, int) {
+        return Text("D:\\A-MUCH-LONGER-SHORT-FORM\\");
+    };
     EXPECT_EQ(short_path_if_spaced("D:\\a b\\c.mp4", careless), "D:\\a b\\c.mp4");
     ShortNameFunction blanks = [](std::string_view, int) { return Text("  "); };
     EXPECT_EQ(short_path_if_spaced("D:\\a bcd\\c.mp4", blanks), "D:\\a bcd\\c.mp4");
@@ -98,9 +120,12 @@ struct ClockCase {
 
 TEST(ClockToSeconds, WeighsFieldsFromTheRight) {
     const ClockCase cases[] = {
-        {"00:01:02.50", 62}, {"01:00:00.00", 3600}, {"1:02:03", 3723}, {"02:30", 150},
-        {"45", 45},          {"00:00:05.99", 5},    {"N/A", 0},        {"", 0},
-        {"::5", 5},          {"5:", 5},             {"1::", 60},       {"1:00:00:00", 216000},
+        {"00:01:02.50", 62}, {"01:00:00.00", 3600},
+        {"1:02:03", 3723},   {"02:30", 150},
+        {"45", 45},          {"00:00:05.99", 5},
+        {"N/A", 0},          {"", 0},
+        {"::5", 5},          {"5:", 5},
+        {"1::", 60},         {"1:00:00:00", 216000},
         {"１:００", 60},
     };
     for (const ClockCase& c : cases) {

@@ -55,7 +55,9 @@ TEST(LocateText, FindsFirstMatchOnCharacterBoundaries) {
         {"视", "\xA7\x86", 1, false, utf8, -1},
         {"\xF0\x9F\x98\x80x", "x", 1, false, utf8, 5},
         // A broken sequence does not swallow the ASCII after it.
-        {"\xE8" "a", "a", 1, false, utf8, 2},
+        {"\xE8"
+         "a",
+         "a", 1, false, utf8, 2},
     };
     for (const LocateCase& c : cases) {
         EXPECT_EQ(locate_text(c.t, c.s, c.start, c.ignore_case, c.rule), c.expected)
@@ -131,8 +133,9 @@ TEST(SubstituteText, ReplacesLeftToRightWithoutRescanning) {
         {"视\\频\\", "\\", "/", 1, {}, true, utf8, "视/频/"},
     };
     for (const SubstituteCase& c : cases) {
-        EXPECT_EQ(substitute_text(c.t, c.old, c.replacement, c.start, c.count, c.case_sensitive, c.rule),
-                  c.expected)
+        EXPECT_EQ(
+            substitute_text(c.t, c.old, c.replacement, c.start, c.count, c.case_sensitive, c.rule),
+            c.expected)
             << "t=" << c.t << " old=" << c.old;
     }
 }
@@ -150,8 +153,12 @@ TEST(StripBlanks, RemovesAsciiAndFullWidthBlanksAtBothEnds) {
         {"a\r\n", utf8, "a\r\n"},
         {"   ", utf8, ""},
         {"", utf8, ""},
-        {"\xE3\x80\x80" "a\xE3\x80\x80 ", utf8, "a"},
-        {"\xA1\xA1" "a\xA1\xA1", gbk, "a"},
+        {"\xE3\x80\x80"
+         "a\xE3\x80\x80 ",
+         utf8, "a"},
+        {"\xA1\xA1"
+         "a\xA1\xA1",
+         gbk, "a"},
         {" \xA1\xA1 ", gbk, ""},
         // A1 A1 is no blank under the UTF-8 rule.
         {"a\xA1\xA1", utf8, "a\xA1\xA1"},
@@ -210,7 +217,7 @@ TEST(ParseInt, MapsFullWidthFormsThenReadsLikeAtol) {
         {"2147483648", utf8, -2147483647 - 1},
         {"\xA3\xB1\xA3\xB2", gbk, 12},
         {"\xA1\xA1\xA3\xAD\xA3\xB3", gbk, -3},  // full-width blank, minus, three
-        {"\xA3\xB1\xA3\xB2", utf8, 0},        // GBK bytes mean nothing under UTF-8
+        {"\xA3\xB1\xA3\xB2", utf8, 0},          // GBK bytes mean nothing under UTF-8
         {"１２", utf8, 12},
         {"\xE3\x80\x80－５", utf8, -5},
         {"１2３", utf8, 123},

@@ -18,7 +18,8 @@ inline std::wstring own_folder() {
 
 // Starts `program` with `command_line`, reads its standard output until it closes and waits for
 // it to end. Nothing when it could not be started.
-inline std::optional<std::string> run_and_capture(const std::wstring& program, std::wstring command_line) {
+inline std::optional<std::string> run_and_capture(const std::wstring& program,
+                                                  std::wstring command_line) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read_end = nullptr;
     HANDLE write_end = nullptr;
@@ -42,7 +43,8 @@ inline std::optional<std::string> run_and_capture(const std::wstring& program, s
     std::string output;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
+    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        output.append(buffer, got);
     CloseHandle(read_end);
     WaitForSingleObject(process.hProcess, 30000);
     CloseHandle(process.hProcess);

@@ -1,13 +1,13 @@
 // The Win32 file services against the real file system of a throwaway Wine prefix.
-#include <windows.h>
+#include "platform/win32/files.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "child_output.h"
-#include "platform/win32/files.h"
 #include "platform/win32/wide.h"
 #include "text/paths.h"
 
@@ -19,11 +19,13 @@ Text read_whole(const Text& path) {
     return Text(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes bytes_of(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytes_of(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 // A fresh folder per test, with a Chinese name and a blank in it, removed afterwards.
 class FilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH + 1];
         DWORD size = GetTempPathW(MAX_PATH + 1, temp);
@@ -95,8 +97,9 @@ TEST_F(FilesTest, SaveFileTruncatesAndWritesExclusively) {
     EXPECT_FALSE(files.save_file(in_root("missing\\out.bin"), bytes_of("x")));
 
     // While another handle has the file open it cannot be opened for exclusive writing.
-    HANDLE other = CreateFileW(win32::widen(file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE other =
+        CreateFileW(win32::widen(file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(files.save_file(file, bytes_of("new")));
     CloseHandle(other);
@@ -228,7 +231,8 @@ TEST(ProgramFolder, AtADriveRootIsTheDriveAlone) {
     std::wstring helper = testing::own_folder() + L"\\echo_args.exe";
     const std::wstring at_root = L"C:\\qv_echo_args.exe";
     ASSERT_TRUE(CopyFileW(helper.c_str(), at_root.c_str(), FALSE));
-    std::optional<std::string> output = testing::run_and_capture(at_root, L"qv_echo_args.exe --program-folder");
+    std::optional<std::string> output =
+        testing::run_and_capture(at_root, L"qv_echo_args.exe --program-folder");
     DeleteFileW(at_root.c_str());
     ASSERT_TRUE(output.has_value());
     EXPECT_EQ(*output, std::string("C:") + '\0');

@@ -1,7 +1,10 @@
 // Hostile arguments, quoted one by one, come back unchanged from the system's own splitting:
 // CommandLineToArgvW and the C runtime of a real child process.
+// shellapi.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -83,7 +86,8 @@ TEST(QuoteArgument, AllTogetherOnOneLineStaySeparate) {
 TEST(QuoteArgument, ARealChildReceivesEachArgumentUnchanged) {
     const std::vector<Text>& arguments = hostile_arguments();
     std::wstring program = testing::own_folder() + L"\\echo_args.exe";
-    std::optional<std::string> output = testing::run_and_capture(program, command_line_of(arguments));
+    std::optional<std::string> output =
+        testing::run_and_capture(program, command_line_of(arguments));
     ASSERT_TRUE(output.has_value()) << "echo_args.exe did not start";
     std::vector<Text> received;
     std::size_t from = 0;

@@ -1,7 +1,10 @@
 #include "platform/win32/files.h"
 
+// shlwapi.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
 #include <shlwapi.h>
+// clang-format on
 
 #include "platform/win32/wide.h"
 
@@ -10,7 +13,7 @@ namespace quelvarn::win32 {
 namespace {
 
 class FileHandle {
-public:
+  public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
     ~FileHandle() {
         if (valid()) CloseHandle(handle_);
@@ -21,12 +24,12 @@ public:
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
     HANDLE get() const { return handle_; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE handle) : handle_(handle) {}
     ~FindHandle() {
         if (valid()) FindClose(handle_);
@@ -36,11 +39,13 @@ public:
 
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
-bool has_wildcard(const std::wstring& path) { return path.find_first_of(L"*?") != std::wstring::npos; }
+bool has_wildcard(const std::wstring& path) {
+    return path.find_first_of(L"*?") != std::wstring::npos;
+}
 
 bool remove_tree_wide(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -69,8 +74,9 @@ bool remove_tree_wide(const std::wstring& path) {
 
 bool file_identity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
     // No access rights are needed to read the identity; backup semantics opens folders too.
-    FileHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FileHandle file(CreateFileW(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file.valid() && GetFileInformationByHandle(file.get(), &info) != 0;
 }
 
@@ -139,7 +145,8 @@ bool Win32Files::same_file(std::string_view a, std::string_view b) {
     BY_HANDLE_FILE_INFORMATION second;
     if (!file_identity(widen(a), first) || !file_identity(widen(b), second)) return false;
     return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
 }
 
 Text Win32Files::program_folder() {

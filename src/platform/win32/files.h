@@ -6,7 +6,7 @@
 namespace quelvarn::win32 {
 
 class Win32Files final : public FileServices {
-public:
+  public:
     bool make_folder(std::string_view path) override;
     bool path_present(std::string_view path) override;
     bool is_directory(std::string_view path) override;
