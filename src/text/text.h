@@ -51,20 +51,26 @@ Text substitute_text(std::string_view t, std::string_view old, std::string_view 
                      int start = 1, std::optional<int> count = {}, bool case_sensitive = true,
                      CharRule rule = kProgramRule);
 // Without leading and trailing ASCII blanks and full-width blanks (U+3000 in UTF-8, A1 A1 in GBK).
+// Tab, CR and LF stay. Under GBK a lead byte left alone at the very end is cut off, and the
+// blanks before it then stay.
 Text strip_blanks(std::string_view t, CharRule rule = kProgramRule);
 std::vector<Text> split_on(std::string_view t, std::string_view separator = ",",
                            CharRule rule = kProgramRule);
 int element_count(const std::vector<Text>& elements);
 
-// Full-width forms mapped to ASCII, then read like C atol (wrapping modulo 2^32).
+// Full-width forms mapped to ASCII (GBK A3 A1..A3 FE, or U+FF01..U+FF5E in UTF-8; the full-width
+// blank to a space; the stars A1 EE / A1 EF, U+2606 / U+2605, to '*'), then read like C atol,
+// wrapping modulo 2^32.
 std::int32_t parse_int(std::string_view t, CharRule rule = kProgramRule);
-// printf "%.13g".
+// printf "%.13g", with an exponent of at least three digits on every runtime; infinities and
+// not-a-number are written inf, -inf and nan.
 Text format_number(double x);
 Text make_spaces(int n);
 // Halves away from zero, after adding 1e-12; zero and not-a-number unchanged.
 double round_to(double x, int places = 0);
 double raise_to(double base, double exponent);
-// Truncation toward zero to 64 bits; the low 32 bits are the result.
+// Truncation toward zero to 64 bits; the low 32 bits are the result. Beyond the 64-bit range,
+// and for not-a-number, 0 (what the processor's conversion leaves in the low half).
 std::int32_t real_to_int(double x);
 
 Bytes make_zero_bytes(int n);
