@@ -239,23 +239,26 @@ public:
     }
 
 private:
+    struct Search {
+        DWORD process;
+        const wchar_t* window_class;
+        HWND found;
+    };
+
+    // A plain function: the 32-bit build needs the system's calling convention for callbacks.
+    static BOOL CALLBACK match_window(HWND window, LPARAM data) {
+        auto* search = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != search->process || !IsWindowVisible(window)) return TRUE;
+        if (class_name(window) != search->window_class) return TRUE;
+        search->found = window;
+        return FALSE;
+    }
+
     HWND find_window(const wchar_t* window_class) const {
-        struct Search {
-            DWORD process;
-            const wchar_t* window_class;
-            HWND found;
-        } search{process_.dwProcessId, window_class, nullptr};
-        EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
-                auto* search = reinterpret_cast<Search*>(data);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner != search->process || !IsWindowVisible(window)) return TRUE;
-                if (class_name(window) != search->window_class) return TRUE;
-                search->found = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        Search search{process_.dwProcessId, window_class, nullptr};
+        EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
