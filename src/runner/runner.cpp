@@ -1,5 +1,6 @@
 #include "runner/runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -15,9 +16,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReadBytes = 1023;
-// Long enough to cost nothing while the child works quietly, short enough that the window and
-// new output are served at once.
-constexpr int kIdleWaitMilliseconds = 5;
+// Waits end at once for the child's exit or a window message; only new output is noticed at the
+// end of a wait. Right after output the waits are short, and they grow while the child stays
+// quiet, so a long quiet stretch costs almost nothing (every wake-up has a price, under Wine a
+// high one) and new output is still seen within a fiftieth of a second.
+constexpr int kShortestIdleWait = 5;
+constexpr int kLongestIdleWait = 20;
 // A grandchild that inherited the pipe can hold it open after the child has gone: once the
 // child has exited, stop when the pipe has stayed quiet this long, or at the latest after the
 // second bound.
@@ -99,6 +103,7 @@ std::uint32_t read_whole_report(ChildProcess& child, ReportReader& reader) {
     std::uint8_t buffer[kReadBytes];
     std::optional<Clock::time_point> exit_seen;
     std::optional<Clock::time_point> last_bytes;
+    int idle_wait = kShortestIdleWait;
     for (;;) {
         std::optional<std::size_t> waiting = child.bytes_waiting();
         if (waiting && *waiting > 0) {
@@ -106,6 +111,7 @@ std::uint32_t read_whole_report(ChildProcess& child, ReportReader& reader) {
             if (count > 0) {
                 reader.take(buffer, count);
                 last_bytes = Clock::now();
+                idle_wait = kShortestIdleWait;
                 continue;
             }
         }
@@ -119,7 +125,8 @@ std::uint32_t read_whole_report(ChildProcess& child, ReportReader& reader) {
                 return *exit_code;
             }
         }
-        child.wait(kIdleWaitMilliseconds);
+        child.wait(idle_wait);
+        idle_wait = std::min(2 * idle_wait, kLongestIdleWait);
         drain_messages();
     }
 }

@@ -37,6 +37,8 @@ public:
     }
 
     std::optional<std::uint32_t> exit_code() override {
+        // A wait that ran out of time saw the child still running: no need to ask again.
+        if (!exited_ && !ask_for_exit_) return std::nullopt;
         // Asked of the handle, not of the code: a child may exit with 259 (STILL_ACTIVE).
         if (WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) return std::nullopt;
         exited_ = true;
@@ -49,9 +51,10 @@ public:
         // Once the child has ended its handle stays signalled; waiting on it would spin.
         HANDLE process = process_.get();
         DWORD count = exited_ ? 0 : 1;
-        MsgWaitForMultipleObjectsEx(count, count ? &process : nullptr,
-                                    static_cast<DWORD>(std::max(milliseconds, 0)), QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+        DWORD woken = MsgWaitForMultipleObjectsEx(count, count ? &process : nullptr,
+                                                  static_cast<DWORD>(std::max(milliseconds, 0)),
+                                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        ask_for_exit_ = woken != WAIT_TIMEOUT;
     }
 
     void terminate() override { TerminateProcess(process_.get(), kTerminatedExitCode); }
@@ -61,6 +64,7 @@ private:
     OwnedHandle read_end_;
     DWORD id_;
     bool exited_ = false;
+    bool ask_for_exit_ = true;
 };
 
 // Limits inheritance to the one handle given, so that two children started close together

@@ -1,0 +1,106 @@
+// Benchmark (not a test): the runner's own processor time divided by the wall time while its
+// child runs quietly for several seconds (goal: at most 1%). Beside it, the same figure for
+// this process sleeping as long, which is what the system costs when nobody does anything.
+//   bench_runner_cpu [SECONDS]     (default 5)
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+
+#include "child_output.h"
+#include "platform/platform.h"
+#include "platform/win32/files.h"
+#include "platform/win32/process.h"
+#include "platform/win32/wide.h"
+#include "runner/runner.h"
+
+namespace quelvarn {
+namespace {
+
+// The runner's view of a window: control texts in a table, the thread's real message queue.
+class BenchWindow : public WindowServices {
+public:
+    Text read_control_text(std::string_view control) override {
+        auto found = texts_.find(control);
+        return found == texts_.end() ? Text() : found->second;
+    }
+    void write_control_text(std::string_view control, std::string_view text) override {
+        texts_[Text(control)] = Text(text);
+    }
+    void enable_control(std::string_view, bool) override {}
+    void drain_message_queue() override {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    int show_message(std::string_view, unsigned, std::string_view) override { return 0; }
+
+private:
+    std::map<Text, Text, std::less<>> texts_;
+};
+
+double seconds_of(const FILETIME& time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return static_cast<double>(value.QuadPart) / 1e7;
+}
+
+struct Sample {
+    double wall;
+    double process_cpu;
+    double thread_cpu;
+};
+
+Sample sample() {
+    LARGE_INTEGER counter;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    double process_cpu = seconds_of(kernel) + seconds_of(user);
+    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+    double thread_cpu = seconds_of(kernel) + seconds_of(user);
+    return {static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart),
+            process_cpu, thread_cpu};
+}
+
+void report(const char* what, const Sample& from, const Sample& to) {
+    double wall = to.wall - from.wall;
+    std::printf("%-34s wall %6.2f s   thread CPU %6.3f%%   process CPU %6.3f%%\n", what, wall,
+                100.0 * (to.thread_cpu - from.thread_cpu) / wall,
+                100.0 * (to.process_cpu - from.process_cpu) / wall);
+}
+
+}  // namespace
+}  // namespace quelvarn
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace quelvarn;
+    int seconds = argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 5;
+    if (seconds <= 0) seconds = 5;
+    BenchWindow window;
+    set_platform({&window, &win32_files(), &win32_processes()});
+    Text writer = win32::narrow(testing::own_folder()) + "\\child_writer.exe";
+
+    Sample before_sleep = sample();
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    Sample after_sleep = sample();
+
+    Text command = "child_writer s:" + std::to_string(seconds * 1000);
+    Sample before_run = sample();
+    RunResult result = run_console_tool(writer, command, nullptr, nullptr, nullptr);
+    Sample after_run = sample();
+    if (result.outcome != RunOutcome::exited) {
+        std::printf("bench-runner: the child did not run (%s)\n", writer.c_str());
+        return 1;
+    }
+    std::printf("runner CPU over a quiet %d s child (goal: at most 1%%)\n", seconds);
+    report("this process sleeping (baseline)", before_sleep, after_sleep);
+    report("runner waiting for a quiet child", before_run, after_run);
+    return 0;
+}
