@@ -52,9 +52,13 @@ int locate_from(std::string_view view, std::string_view marker, std::size_t from
     return locate_text(view, marker, static_cast<int>(from) + 1);
 }
 
-bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+bool is_line_end(char c) {
+    return c == '\r' || c == '\n';
+}
 
-bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool is_continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 }  // namespace
 

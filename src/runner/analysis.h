@@ -23,11 +23,11 @@ inline constexpr std::string_view kProgressDone = "进度：100 %";
 // overlap and without rescanning what was inserted. The one bit carried between reads (the last
 // byte written was a blank) makes the result independent of where the reads split.
 class ReportNormaliser {
-public:
+  public:
     // Appends the normalised form of `bytes` to `out`.
     void feed(const std::uint8_t* bytes, std::size_t count, Text& out);
 
-private:
+  private:
     bool after_blank_ = false;
 };
 
@@ -45,12 +45,12 @@ Text percent_text(std::int32_t elapsed, std::int32_t duration);
 // together with the few bytes before it that could still start a marker, and a "time=" report
 // is used once it is complete (its 8 clock bytes have arrived), in the piece that completes it.
 class ChunkAnalyser {
-public:
+  public:
     // Runs the progress step (label and the two progress globals) on the piece and returns the
     // status of the piece.
     Text analyse(std::string_view piece);
 
-private:
+  private:
     void progress_step(std::string_view view, std::size_t search_from);
     Text status_step(std::string_view view);
 
@@ -59,11 +59,11 @@ private:
 
 // The last line of a report that holds more than blanks, without its line end and blanks.
 class LastLineTracker {
-public:
+  public:
     void feed(std::string_view piece);
     Text last_line() const;
 
-private:
+  private:
     Text current_;
     Text last_;
 };

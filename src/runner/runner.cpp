@@ -37,7 +37,7 @@ struct RunFrame {
 RunFrame* innermost_run = nullptr;
 
 class RunRegistration {
-public:
+  public:
     explicit RunRegistration(ChildProcess& child) : frame_{&child, innermost_run} {
         innermost_run = &frame_;
     }
@@ -45,7 +45,7 @@ public:
     RunRegistration(const RunRegistration&) = delete;
     RunRegistration& operator=(const RunRegistration&) = delete;
 
-private:
+  private:
     RunFrame frame_;
 };
 
@@ -68,7 +68,7 @@ Text working_folder_of(std::string_view program_path) {
 // One run's reading of the report: normalises each read, analyses it and keeps what the caller
 // asked for.
 class ReportReader {
-public:
+  public:
     ReportReader(const StatusHandler& handler, Text* captured_output)
         : handler_(handler), captured_output_(captured_output) {}
 
@@ -88,7 +88,7 @@ public:
 
     Text last_line() const { return last_line_.last_line(); }
 
-private:
+  private:
     const StatusHandler& handler_;
     Text* captured_output_;
     const Text extra_text_;
@@ -120,7 +120,8 @@ std::uint32_t read_whole_report(ChildProcess& child, ReportReader& reader) {
             if (!waiting) return *exit_code;
             Clock::time_point now = Clock::now();
             if (!exit_seen) exit_seen = now;
-            Clock::time_point quiet_since = last_bytes && *last_bytes > *exit_seen ? *last_bytes : *exit_seen;
+            Clock::time_point quiet_since =
+                last_bytes && *last_bytes > *exit_seen ? *last_bytes : *exit_seen;
             if (now - quiet_since >= kQuietAfterExit || now - *exit_seen >= kLongestAfterExit) {
                 return *exit_code;
             }

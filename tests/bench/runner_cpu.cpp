@@ -20,7 +20,7 @@ namespace {
 
 // The runner's view of a window: control texts in a table, the thread's real message queue.
 class BenchWindow : public WindowServices {
-public:
+  public:
     Text read_control_text(std::string_view control) override {
         auto found = texts_.find(control);
         return found == texts_.end() ? Text() : found->second;
@@ -38,7 +38,7 @@ public:
     }
     int show_message(std::string_view, unsigned, std::string_view) override { return 0; }
 
-private:
+  private:
     std::map<Text, Text, std::less<>> texts_;
 };
 

@@ -67,26 +67,38 @@ int wmain(int argc, wchar_t** argv) {
         if (std::wcslen(step) < 2 || step[1] != L':') continue;
         const wchar_t* value = step + 2;
         switch (step[0]) {
-        case L'w': write_all(out, from_hex(value)); break;
-        case L't': write_all(out, utf8(value)); break;
-        case L'e': write_all(err, from_hex(value)); break;
-        case L'n': {
-            wchar_t* rest = nullptr;
-            unsigned long count = std::wcstoul(value, &rest, 10);
-            std::string byte = rest && *rest == L':' ? from_hex(rest + 1) : std::string("A");
-            write_all(out, std::string(count, byte.empty() ? 'A' : byte[0]));
-            break;
-        }
-        case L'd': {
-            wchar_t folder[MAX_PATH];
-            DWORD size = GetCurrentDirectoryW(MAX_PATH, folder);
-            write_all(out, utf8(std::wstring(folder, size)));
-            break;
-        }
-        case L's': Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10))); break;
-        case L'g': start_sleeping_copy(value); break;
-        case L'x': ExitProcess(static_cast<UINT>(std::wcstoul(value, nullptr, 10)));
-        default: break;
+            case L'w':
+                write_all(out, from_hex(value));
+                break;
+            case L't':
+                write_all(out, utf8(value));
+                break;
+            case L'e':
+                write_all(err, from_hex(value));
+                break;
+            case L'n': {
+                wchar_t* rest = nullptr;
+                unsigned long count = std::wcstoul(value, &rest, 10);
+                std::string byte = rest && *rest == L':' ? from_hex(rest + 1) : std::string("A");
+                write_all(out, std::string(count, byte.empty() ? 'A' : byte[0]));
+                break;
+            }
+            case L'd': {
+                wchar_t folder[MAX_PATH];
+                DWORD size = GetCurrentDirectoryW(MAX_PATH, folder);
+                write_all(out, utf8(std::wstring(folder, size)));
+                break;
+            }
+            case L's':
+                Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
+                break;
+            case L'g':
+                start_sleeping_copy(value);
+                break;
+            case L'x':
+                ExitProcess(static_cast<UINT>(std::wcstoul(value, nullptr, 10)));
+            default:
+                break;
         }
     }
     return 0;

@@ -75,7 +75,7 @@ TEST(PercentText, RoundsToHundredthsOfAPercent) {
         const char* text;
     };
     const Case cases[] = {
-        {100, 187, "53.48"}, {187, 187, "100"}, {0, 187, "0"},  {1, 3, "33.33"},
+        {100, 187, "53.48"}, {187, 187, "100"}, {0, 187, "0"},   {1, 3, "33.33"},
         {1, 8, "12.5"},      {11, 10, "110"},   {2, 3, "66.67"}, {1, 7, "14.29"},
     };
     for (const Case& c : cases) {
@@ -105,7 +105,7 @@ TEST(StatusOf, FirstMarkerInTableOrderDecides) {
 }
 
 class ChunkAnalyserTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         progress_time_text.clear();
         progress_percent_text.clear();

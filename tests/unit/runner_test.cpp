@@ -22,7 +22,7 @@ struct Call {
 };
 
 class RunnerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake.files.add_file(kConverter);
         fake.window.texts[Text(controls::kProgressLabel)] = "进度：";
@@ -61,8 +61,8 @@ protected:
 
 TEST_F(RunnerTest, MissingProgramStartsNothing) {
     fake.window.texts[Text(controls::kProgressLabel)] = "进度：12 %";
-    RunResult result = run_console_tool("C:\\nowhere\\ffmpeg.exe", " -i x.mp4", handler,
-                                        &process_id, &captured);
+    RunResult result =
+        run_console_tool("C:\\nowhere\\ffmpeg.exe", " -i x.mp4", handler, &process_id, &captured);
     EXPECT_EQ(result.outcome, RunOutcome::missing_program);
     EXPECT_EQ(captured, "C:\\nowhere\\ffmpeg.exe 不存在");
     ASSERT_EQ(calls.size(), 1u);
@@ -138,7 +138,8 @@ TEST_F(RunnerTest, CapturesTheNormalisedReport) {
 
 TEST_F(RunnerTest, LongWriteIsReadInPiecesOfAtMost1023Bytes) {
     Text report;
-    for (int line = 0; report.size() < 2500; ++line) report += "line " + std::to_string(line) + "\r";
+    for (int line = 0; report.size() < 2500; ++line)
+        report += "line " + std::to_string(line) + "\r";
     run_pieces({report});
     EXPECT_EQ(captured, report);
     EXPECT_EQ(calls.size(), (report.size() + 1022) / 1023);
@@ -160,8 +161,8 @@ TEST_F(RunnerTest, ProgressThenDoneAtTheEnd) {
         if (control == controls::kProgressLabel) labels.push_back(text);
     }
     EXPECT_EQ(labels, (std::vector<Text>{"进度：53.48 %", "进度：100 %", "进度：100 %"}));
-    EXPECT_EQ(statuses(), (std::vector<Text>{Text(kStatusRunning), Text(kStatusRunning),
-                                             Text(kStatusDone)}));
+    EXPECT_EQ(statuses(),
+              (std::vector<Text>{Text(kStatusRunning), Text(kStatusRunning), Text(kStatusDone)}));
 }
 
 // Every way of cutting the report into two reads gives the same progress and statuses as one
@@ -199,8 +200,7 @@ TEST_F(RunnerTest, ReportSplitAtAnyOffset) {
 TEST_F(RunnerTest, WithoutCaptureTheReportIsStillAnalysed) {
     fake.processes.scripts.push_back({{{bytes_of("a\r\n")}, {bytes_of("Input/output error\r\n")}}});
     RunResult result = run_console_tool(kConverter, " -i x", handler, nullptr, nullptr);
-    EXPECT_EQ(statuses(),
-              (std::vector<Text>{Text(kStatusRunning), Text(kStatusInputOutputError)}));
+    EXPECT_EQ(statuses(), (std::vector<Text>{Text(kStatusRunning), Text(kStatusInputOutputError)}));
     EXPECT_EQ(result.last_line, "Input/output error");
 }
 

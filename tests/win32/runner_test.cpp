@@ -28,7 +28,7 @@ constexpr UINT kPing = WM_APP + 1;
 // Control texts in a table; the message queue is the thread's real one, with one hidden window
 // that counts the pings it handles.
 class TestWindow : public WindowServices {
-public:
+  public:
     TestWindow() {
         WNDCLASSW window_class{};
         window_class.lpfnWndProc = &TestWindow::procedure;
@@ -68,7 +68,7 @@ public:
     std::atomic<bool> running{false};
     std::atomic<int> pings_while_running{0};
 
-private:
+  private:
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
         auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (message == kPing && self) {
@@ -86,7 +86,7 @@ struct Call {
 };
 
 class RunnerWin32Test : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         set_platform({&window, &win32_files(), &win32_processes()});
         window.texts[Text(controls::kProgressLabel)] = "进度：";
@@ -100,8 +100,8 @@ protected:
     RunResult run_writer(std::string_view steps) {
         calls.clear();
         window.labels.clear();
-        return run_console_tool(writer, join_texts({"child_writer ", steps}), handler,
-                                &process_id, &captured);
+        return run_console_tool(writer, join_texts({"child_writer ", steps}), handler, &process_id,
+                                &captured);
     }
 
     int count_status(std::string_view status) const {
@@ -168,8 +168,9 @@ TEST_F(RunnerWin32Test, ProgressStatusExitCodeAndLastLine) {
 
 // The marker and the clock arrive in two writes with a pause between, so in two reads.
 TEST_F(RunnerWin32Test, ReportSplitBetweenWritesIsRecognised) {
-    run_writer("t:frame=1 s:200 t:_time=00:01: s:200 t:40.00_x w:0D \"t:No such fi\" s:200 "
-               "\"t:le or directory\" w:0D0A");
+    run_writer(
+        "t:frame=1 s:200 t:_time=00:01: s:200 t:40.00_x w:0D \"t:No such fi\" s:200 "
+        "\"t:le or directory\" w:0D0A");
     EXPECT_GE(calls.size(), 4u);
     EXPECT_EQ(count_status(kStatusFileMissing), 1);
     EXPECT_EQ(count_status(kStatusRunning) + 1, static_cast<int>(calls.size()));
@@ -188,8 +189,8 @@ TEST_F(RunnerWin32Test, ExitRightAfterAPauseLosesNoBytes) {
 
 TEST_F(RunnerWin32Test, MissingProgramAndFolderAsProgram) {
     window.texts[Text(controls::kProgressLabel)] = "进度：7 %";
-    RunResult missing = run_console_tool(folder + "\\no_such.exe", " -i x", handler, &process_id,
-                                         &captured);
+    RunResult missing =
+        run_console_tool(folder + "\\no_such.exe", " -i x", handler, &process_id, &captured);
     EXPECT_EQ(missing.outcome, RunOutcome::missing_program);
     EXPECT_EQ(captured, folder + "\\no_such.exe 不存在");
     ASSERT_EQ(calls.size(), 1u);
@@ -213,8 +214,8 @@ TEST_F(RunnerWin32Test, WorkingFolder) {
     EXPECT_EQ(captured, folder);
 
     ASSERT_TRUE(SetCurrentDirectoryW(win32::widen(folder).c_str()));
-    RunResult bare = run_console_tool("child_writer.exe", "child_writer d:", handler, nullptr,
-                                      &captured);
+    RunResult bare =
+        run_console_tool("child_writer.exe", "child_writer d:", handler, nullptr, &captured);
     EXPECT_EQ(bare.outcome, RunOutcome::exited);
     EXPECT_EQ(captured, folder);
     SetCurrentDirectoryW(L"C:\\windows");
@@ -232,8 +233,8 @@ TEST_F(RunnerWin32Test, ChildKilledFromOutsideEndsTheRunWithItsCode) {
     };
     process_id = 0;
     auto started = std::chrono::steady_clock::now();
-    RunResult result = run_console_tool(writer, "child_writer t:started s:60000", handler,
-                                        &process_id, &captured);
+    RunResult result =
+        run_console_tool(writer, "child_writer t:started s:60000", handler, &process_id, &captured);
     window.on_drain = nullptr;
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_EQ(result.exit_code, 7u);
@@ -246,8 +247,8 @@ TEST_F(RunnerWin32Test, TerminateFromAHandlerStopsTheChild) {
         terminate_running_tool();
     };
     auto started = std::chrono::steady_clock::now();
-    RunResult result =
-        run_console_tool(writer, "child_writer t:hello s:60000 t:never", stopping, nullptr, &captured);
+    RunResult result = run_console_tool(writer, "child_writer t:hello s:60000 t:never", stopping,
+                                        nullptr, &captured);
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_NE(result.exit_code, 0u);
     EXPECT_EQ(captured, "hello");

@@ -14,7 +14,7 @@ namespace {
 constexpr UINT kTerminatedExitCode = 1;
 
 class Win32Child final : public ChildProcess {
-public:
+  public:
     Win32Child(OwnedHandle process, OwnedHandle read_end, DWORD id)
         : process_(std::move(process)), read_end_(std::move(read_end)), id_(id) {}
 
@@ -59,7 +59,7 @@ public:
 
     void terminate() override { TerminateProcess(process_.get(), kTerminatedExitCode); }
 
-private:
+  private:
     OwnedHandle process_;
     OwnedHandle read_end_;
     DWORD id_;
@@ -70,7 +70,7 @@ private:
 // Limits inheritance to the one handle given, so that two children started close together
 // never hold each other's pipes open. Empty when the system cannot do that.
 class InheritOnly {
-public:
+  public:
     explicit InheritOnly(HANDLE handle) : handle_(handle) {
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
@@ -92,7 +92,7 @@ public:
 
     LPPROC_THREAD_ATTRIBUTE_LIST list() const { return list_; }
 
-private:
+  private:
     HANDLE handle_;
     std::vector<unsigned char> storage_;
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
@@ -131,8 +131,8 @@ std::unique_ptr<ChildProcess> Win32Processes::start_child(std::string_view progr
     std::wstring folder = widen(working_folder);
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(application.c_str(), arguments.data(), nullptr, nullptr, TRUE, flags,
-                        nullptr, folder.empty() ? nullptr : folder.c_str(),
-                        &startup.StartupInfo, &started)) {
+                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo,
+                        &started)) {
         return nullptr;
     }
     OwnedHandle thread(started.hThread);

@@ -10,7 +10,7 @@ namespace quelvarn::win32 {
 
 // Owns one kernel handle and closes it; null and INVALID_HANDLE_VALUE mean none.
 class OwnedHandle {
-public:
+  public:
     OwnedHandle() = default;
     explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
     ~OwnedHandle() { reset(); }
@@ -34,12 +34,12 @@ public:
         handle_ = handle;
     }
 
-private:
+  private:
     HANDLE handle_ = nullptr;
 };
 
 class Win32Processes final : public ProcessServices {
-public:
+  public:
     std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
                                               std::string_view command_line,
                                               std::string_view working_folder) override;

@@ -7,7 +7,9 @@ namespace quelvarn::fakes {
 
 // ---- window ----
 
-Text FakeWindow::read_control_text(std::string_view control) { return text(control); }
+Text FakeWindow::read_control_text(std::string_view control) {
+    return text(control);
+}
 
 void FakeWindow::write_control_text(std::string_view control, std::string_view text) {
     texts[Text(control)] = Text(text);
@@ -42,7 +44,9 @@ bool FakeWindow::enabled(std::string_view control) const {
 
 namespace {
 
-bool is_drive(std::string_view key) { return key.size() == 2 && key[1] == ':'; }
+bool is_drive(std::string_view key) {
+    return key.size() == 2 && key[1] == ':';
+}
 
 Text parent_of(std::string_view key) {
     std::size_t cut = key.rfind('\\');
@@ -93,7 +97,9 @@ bool FakeFiles::save_file(std::string_view path, const Bytes& content) {
     return true;
 }
 
-bool FakeFiles::delete_file(std::string_view path) { return files_.erase(key(path)) > 0; }
+bool FakeFiles::delete_file(std::string_view path) {
+    return files_.erase(key(path)) > 0;
+}
 
 bool FakeFiles::rename_path(std::string_view from, std::string_view to, bool replace) {
     Text source = key(from);
@@ -157,7 +163,9 @@ bool FakeFiles::same_file(std::string_view a, std::string_view b) {
     return files_.count(left) > 0 && left == long_key(b);
 }
 
-Text FakeFiles::program_folder() { return program_folder_text; }
+Text FakeFiles::program_folder() {
+    return program_folder_text;
+}
 
 Text FakeFiles::short_path_name(std::string_view path, int capacity) {
     if (!path_present(path)) return {};
@@ -170,7 +178,9 @@ void FakeFiles::add_file(std::string_view path, const Bytes& content) {
     files_[key(path)] = {Text(path), content};
 }
 
-void FakeFiles::add_folder(std::string_view path) { folders_[key(path)] = Text(path); }
+void FakeFiles::add_folder(std::string_view path) {
+    folders_[key(path)] = Text(path);
+}
 
 std::optional<Bytes> FakeFiles::file(std::string_view path) const {
     auto found = files_.find(key(path));
@@ -185,7 +195,7 @@ namespace {
 // Time is counted in wait() calls: piece i is written once its waits have passed after the
 // previous one, and the child exits after the last piece and its own waits.
 class ScriptedChild : public ChildProcess {
-public:
+  public:
     ScriptedChild(ChildRecord& record, std::function<void()>& on_wait)
         : record_(record), on_wait_(on_wait) {
         advance();
@@ -245,10 +255,11 @@ public:
         next_piece_ = record_.script.pieces.size();
     }
 
-private:
+  private:
     bool exited() const {
-        return record_.terminated || (next_piece_ == record_.script.pieces.size() &&
-                                      ticks_ - last_write_tick_ >= record_.script.waits_before_exit);
+        return record_.terminated ||
+               (next_piece_ == record_.script.pieces.size() &&
+                ticks_ - last_write_tick_ >= record_.script.waits_before_exit);
     }
 
     void advance() {
@@ -297,8 +308,12 @@ FakePlatform::FakePlatform() : previous_(platform()) {
     set_platform({&window, &files, &processes});
 }
 
-FakePlatform::~FakePlatform() { set_platform(previous_); }
+FakePlatform::~FakePlatform() {
+    set_platform(previous_);
+}
 
-Bytes bytes_of(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytes_of(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 }  // namespace quelvarn::fakes

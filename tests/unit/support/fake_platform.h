@@ -16,7 +16,7 @@
 namespace quelvarn::fakes {
 
 class FakeWindow : public WindowServices {
-public:
+  public:
     struct Message {
         Text text;
         unsigned style;
@@ -49,7 +49,7 @@ public:
 // Paths are compared as given, except that ASCII letters fold (Windows paths ignore case).
 // A drive ("C:") always exists as a folder.
 class FakeFiles : public FileServices {
-public:
+  public:
     bool make_folder(std::string_view path) override;
     bool path_present(std::string_view path) override;
     bool is_directory(std::string_view path) override;
@@ -72,7 +72,7 @@ public:
     // Paths whose save_file fails (nothing is written).
     std::set<Text, std::less<>> failing_saves;
 
-private:
+  private:
     static Text key(std::string_view path);
     bool parent_is_folder(std::string_view path) const;
 
@@ -116,7 +116,7 @@ struct ChildRecord {
 };
 
 class ScriptedProcesses : public ProcessServices {
-public:
+  public:
     std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
                                               std::string_view command_line,
                                               std::string_view working_folder) override;
@@ -132,7 +132,7 @@ public:
 
 // Installs the three fakes for its lifetime and puts back what was installed before.
 class FakePlatform {
-public:
+  public:
     FakePlatform();
     ~FakePlatform();
     FakePlatform(const FakePlatform&) = delete;
@@ -142,7 +142,7 @@ public:
     FakeFiles files;
     ScriptedProcesses processes;
 
-private:
+  private:
     Platform previous_;
 };
 
