@@ -12,7 +12,7 @@
 namespace quelvarn {
 
 class ChildProcess {
-public:
+  public:
     virtual ~ChildProcess() = default;
 
     virtual std::uint32_t process_id() const = 0;
@@ -22,13 +22,14 @@ public:
     virtual std::size_t read(std::uint8_t* buffer, std::size_t capacity) = 0;
     // The exit code once the child has ended; nullopt while it runs.
     virtual std::optional<std::uint32_t> exit_code() = 0;
-    // Returns when the child ends, a window message arrives for this thread, or the time is up.
+    // Returns when the child ends, a window message arrives for this thread, or the time is up;
+    // once the child has ended, only a message or the time.
     virtual void wait(int milliseconds) = 0;
     virtual void terminate() = 0;
 };
 
 class ProcessServices {
-public:
+  public:
     virtual ~ProcessServices() = default;
 
     // Starts `program_path` hidden with `command_line` as its whole command line, standard output

@@ -31,7 +31,8 @@ RunResult run_console_tool(std::string_view program_path, std::string_view comma
                            const StatusHandler& status_handler, std::uint32_t* process_id,
                            Text* captured_output);
 
-// Terminates the child that a run in progress started, if any; never another process.
+// Terminates the child that a run in progress started, if any; never another process. The run
+// then reads what is left of the report and ends with the child's exit code (1 on Windows).
 void terminate_running_tool();
 
 }  // namespace quelvarn

@@ -27,7 +27,8 @@ class FakeWindow : public WindowServices {
     void write_control_text(std::string_view control, std::string_view text) override;
     void enable_control(std::string_view control, bool enabled) override;
     void drain_message_queue() override;
-    int show_message(std::string_view text, unsigned style, std::string_view caption) override;
+    int show_message(std::string_view text, unsigned style = kMessageOk,
+                     std::string_view caption = kDefaultMessageCaption) override;
 
     // The text of a control; empty when it was never written.
     Text text(std::string_view control) const;
