@@ -1,0 +1,698 @@
+// The real main window under Wine: its frame, its controls as laid out, the keys, drag and drop
+// through the system's own path, the end of the program, and the status boxes.
+#include <windows.h>
+#include <ole2.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/window_framework.h"
+#include "ui/controls.h"
+#include "ui/handlers.h"
+#include "ui/layout.h"
+
+namespace quelvarn {
+namespace {
+
+using win32::narrow;
+using win32::widen;
+
+std::wstring test_folder() {
+    wchar_t path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+std::wstring program_path() { return test_folder() + L"\\..\\quelvarn.exe"; }
+std::wstring helper_path(const wchar_t* name) { return test_folder() + L"\\" + name + L".exe"; }
+
+std::vector<std::string> read_lines(const std::wstring& path) {
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    std::vector<std::string> lines;
+    if (handle == INVALID_HANDLE_VALUE) return lines;
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    CloseHandle(handle);
+    std::istringstream stream(content);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+}
+
+int count_lines(const std::vector<std::string>& lines, const std::string& prefix) {
+    int count = 0;
+    for (const std::string& line : lines) count += line.rfind(prefix, 0) == 0;
+    return count;
+}
+
+std::string unhex(const std::string& hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+// The texts of every files event the program raised, in order.
+std::vector<std::string> files_events(const std::vector<std::string>& lines) {
+    std::vector<std::string> events;
+    for (const std::string& line : lines) {
+        if (line.rfind("files ", 0) == 0) events.push_back(unhex(line.substr(6)));
+    }
+    return events;
+}
+
+std::wstring window_text(HWND window) {
+    wchar_t text[1024] = {};
+    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring class_name(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+RECT rect_in_client_of(HWND window, HWND parent) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+POINT centre_on_screen(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+void send_key(WORD key) {
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+void click_at(POINT point) {
+    INPUT inputs[3] = {};
+    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+    inputs[0].mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    inputs[0].mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, inputs, sizeof(INPUT));
+}
+
+template <typename Condition>
+bool wait_until(Condition condition, int milliseconds) {
+    for (int waited = 0; waited < milliseconds; waited += 50) {
+        if (condition()) return true;
+        Sleep(50);
+    }
+    return condition();
+}
+
+// Quelvarn started as a separate process, as a user starts it, with a lifecycle trace.
+class RunningProgram {
+public:
+    RunningProgram() {
+        // An existing tools folder: the program writes no tools and starts at once.
+        CreateDirectoryW(L"C:\\ffmpeg", nullptr);
+        static int runs = 0;
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        trace_path_ = std::wstring(temp) + L"quelvarn-trace-" +
+                      std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) +
+                      L".txt";
+        DeleteFileW(trace_path_.c_str());
+        SetEnvironmentVariableW(L"QUELVARN_TRACE", trace_path_.c_str());
+
+        std::wstring command = L"\"" + program_path() + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessW(program_path().c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                  nullptr, nullptr, &startup, &process_);
+        SetEnvironmentVariableW(L"QUELVARN_TRACE", nullptr);
+        if (!started_) return;
+        wait_until([this] { return find_window() && count_lines(trace(), "shown") == 1; }, 30000);
+        // Let the first paint and activation settle before anything is pressed.
+        Sleep(500);
+    }
+    ~RunningProgram() {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 10000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    HWND window() const { return window_; }
+    std::vector<std::string> trace() const { return read_lines(trace_path_); }
+
+    HWND control(std::string_view name) const {
+        const ControlRow* row = find_control_row(name);
+        if (!row) return nullptr;
+        HWND parent = row->parent.empty() ? window_ : control(row->parent);
+        return GetDlgItem(parent, layout_control_id(name));
+    }
+
+    HWND focus() const {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(process_.dwThreadId, &info);
+        return info.hwndFocus;
+    }
+
+    bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+    // The exit code, or -1 when the program has not ended within the time.
+    long long exit_code_within(int milliseconds) const {
+        if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
+
+private:
+    bool find_window() {
+        window_ = nullptr;
+        EnumWindows(
+            [](HWND window, LPARAM self) -> BOOL {
+                auto* program = reinterpret_cast<RunningProgram*>(self);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner != program->process_.dwProcessId || !IsWindowVisible(window)) return TRUE;
+                if (class_name(window) != L"QuelvarnMainWindow") return TRUE;
+                program->window_ = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(this));
+        return window_ != nullptr;
+    }
+
+    std::wstring trace_path_;
+    PROCESS_INFORMATION process_ = {};
+    bool started_ = false;
+    HWND window_ = nullptr;
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(program.window()) << "the main window did not appear"; }
+    RunningProgram program;
+};
+
+TEST_F(MainWindow, IsCentredWithItsCaptionAndFixedOuterSize) {
+    HWND window = program.window();
+    EXPECT_EQ(window_text(window), L"Quelvarn");
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.right - rect.left, 499);
+    EXPECT_EQ(rect.bottom - rect.top, 284);
+    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 499) / 2);
+    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - 284) / 2);
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_FALSE(IsZoomed(window));
+}
+
+TEST_F(MainWindow, CanBeMinimizedButNotResizedOrMaximized) {
+    HWND window = program.window();
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_FALSE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    // No border or corner offers sizing to the mouse.
+    RECT rect;
+    GetWindowRect(window, &rect);
+    POINT edges[] = {{rect.right - 1, rect.bottom - 1}, {rect.right - 1, (rect.top + rect.bottom) / 2},
+                     {(rect.left + rect.right) / 2, rect.bottom - 1}, {rect.left, rect.top}};
+    for (POINT edge : edges) {
+        LRESULT hit = SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y));
+        EXPECT_TRUE(hit < HTSIZEFIRST || hit > HTSIZELAST) << "hit test " << hit;
+    }
+
+    // A double click on the title bar does not maximize it either.
+    SendMessageW(window, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(rect.left + 100, rect.top + 10));
+    EXPECT_FALSE(IsZoomed(window));
+    RECT after;
+    GetWindowRect(window, &after);
+    EXPECT_EQ(after.right - after.left, 499);
+}
+
+TEST_F(MainWindow, HasButtonFaceBackground) {
+    // A point of the client area where no control lies.
+    POINT point = {200, 6};
+    ClientToScreen(program.window(), &point);
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(colour, GetSysColor(COLOR_BTNFACE));
+}
+
+TEST(ProgramIcon, IsOneImageOf72By72At32BitsPerPixel) {
+    HMODULE program = LoadLibraryExW(program_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(program);
+    HRSRC group = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_TRUE(group);
+#pragma pack(push, 2)
+    struct IconEntry {
+        BYTE width, height, colours, reserved;
+        WORD planes, bit_count;
+        DWORD bytes;
+        WORD id;
+    };
+    struct IconGroup {
+        WORD reserved, type, count;
+        IconEntry entries[1];
+    };
+#pragma pack(pop)
+    auto* icons = static_cast<const IconGroup*>(LockResource(LoadResource(program, group)));
+    ASSERT_TRUE(icons);
+    ASSERT_EQ(icons->count, 1);
+    EXPECT_EQ(icons->entries[0].width, 72);
+    EXPECT_EQ(icons->entries[0].height, 72);
+    EXPECT_EQ(icons->entries[0].bit_count, 32);
+    FreeLibrary(program);
+}
+
+struct ExpectedControl {
+    std::string_view name;
+    std::string_view parent;  // empty: the main window
+    const wchar_t* window_class;
+    RECT place;  // left, top, right, bottom in the parent's client area
+    const wchar_t* text;
+    bool tab_stop;
+};
+
+// The window as its users know it, written out independently of the program's own table.
+const ExpectedControl kExpectedControls[] = {
+    {controls::kProgressLabel, {}, L"QuelvarnTransparentLabel", {397, 20, 488, 36}, L"进度：", false},
+    {controls::kDurationStore, {}, L"Static", {720, 24, 800, 48}, L"标签", false},
+    {controls::kPathBox, {}, L"Edit", {67, 18, 392, 38}, L"", true},
+    {controls::kPathCaption, {}, L"QuelvarnTransparentLabel", {8, 16, 72, 40}, L"视频路径：", false},
+    {controls::kGroup, {}, L"Button", {8, 48, 488, 248}, L"", false},
+    {controls::kLaterNote, controls::kGroup, L"QuelvarnTransparentLabel", {320, 136, 448, 180},
+     L"其它功能后期再发", false},
+    {controls::kUsageNote, controls::kGroup, L"QuelvarnTransparentLabel", {8, 78, 472, 152},
+     L"说明：当分辨率宽为-1时，设置的分辨率后，宽度自动成比例 相反：当分辨率高为-1时，设置的分辨率后，"
+     L"高度自动成比例 如果自己设置分辨率高和宽时，一定要注意比例，否则会变形\r\n",
+     false},
+    {controls::kHeightBox, controls::kGroup, L"Edit", {195, 40, 238, 60}, L"1920", true},
+    {controls::kWidthBox, controls::kGroup, L"Edit", {79, 40, 122, 60}, L"-1", true},
+    {controls::kSizeCaptions, controls::kGroup, L"QuelvarnTransparentLabel", {8, 41, 248, 57},
+     L"分辨率帧宽：        分辨率帧高：", false},
+    {controls::kChangeButton, controls::kGroup, L"Button", {345, 34, 425, 66}, L"修改分辨率", true},
+};
+
+TEST_F(MainWindow, EveryControlHasItsParentPlaceSizeTextAndSettings) {
+    for (const ExpectedControl& expected : kExpectedControls) {
+        SCOPED_TRACE(std::string(expected.name));
+        HWND control = program.control(expected.name);
+        ASSERT_TRUE(control);
+        HWND parent = expected.parent.empty() ? program.window() : program.control(expected.parent);
+        EXPECT_EQ(GetParent(control), parent);
+        EXPECT_EQ(class_name(control), expected.window_class);
+        RECT place = rect_in_client_of(control, parent);
+        EXPECT_EQ(place.left, expected.place.left);
+        EXPECT_EQ(place.top, expected.place.top);
+        EXPECT_EQ(place.right, expected.place.right);
+        EXPECT_EQ(place.bottom, expected.place.bottom);
+        EXPECT_EQ(window_text(control), expected.text);
+        EXPECT_TRUE(IsWindowVisible(control));
+        EXPECT_TRUE(IsWindowEnabled(control));
+        LONG style = GetWindowLongW(control, GWL_STYLE);
+        EXPECT_EQ((style & WS_TABSTOP) != 0, expected.tab_stop);
+    }
+}
+
+TEST_F(MainWindow, ControlsHaveTheStylesOfTheirKind) {
+    for (std::string_view name : {controls::kPathBox, controls::kWidthBox, controls::kHeightBox}) {
+        SCOPED_TRACE(std::string(name));
+        HWND edit = program.control(name);
+        LONG style = GetWindowLongW(edit, GWL_STYLE);
+        EXPECT_TRUE(style & ES_AUTOHSCROLL);
+        EXPECT_FALSE(style & (ES_MULTILINE | ES_PASSWORD | ES_READONLY | ES_NUMBER | ES_UPPERCASE |
+                              ES_LOWERCASE | ES_NOHIDESEL | ES_CENTER | ES_RIGHT));
+        EXPECT_TRUE(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    }
+    LONG button = GetWindowLongW(program.control(controls::kChangeButton), GWL_STYLE);
+    EXPECT_EQ(button & BS_TYPEMASK, BS_PUSHBUTTON);  // not the default button
+    LONG group = GetWindowLongW(program.control(controls::kGroup), GWL_STYLE);
+    EXPECT_EQ(group & BS_TYPEMASK, BS_GROUPBOX);
+}
+
+std::vector<std::string_view> stacking_order(const RunningProgram& program, HWND parent) {
+    std::vector<std::string_view> names;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        std::string_view name = "?";
+        const WindowLayout& layout = main_window_layout();
+        for (int i = 0; i < layout.row_count; ++i) {
+            if (program.control(layout.rows[i].name) == child) name = layout.rows[i].name;
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST_F(MainWindow, ControlsAreStackedInTableOrderAndNothingElseIsThere) {
+    using ::testing::ElementsAre;
+    namespace c = controls;
+    EXPECT_THAT(stacking_order(program, program.window()),
+                ElementsAre(c::kProgressLabel, c::kDurationStore, c::kPathBox, c::kPathCaption,
+                            c::kGroup));
+    EXPECT_THAT(stacking_order(program, program.control(c::kGroup)),
+                ElementsAre(c::kLaterNote, c::kUsageNote, c::kHeightBox, c::kWidthBox,
+                            c::kSizeCaptions, c::kChangeButton));
+}
+
+TEST_F(MainWindow, DurationStoreAndDropTargetAreNeverVisible) {
+    RECT client;
+    GetClientRect(program.window(), &client);
+    RECT store = rect_in_client_of(program.control(controls::kDurationStore), program.window());
+    EXPECT_GE(store.left, client.right);
+    // The drop-target component has no window at all: at its place there is only the desktop.
+    POINT place = {792 + 13, 136 + 13};
+    ClientToScreen(program.window(), &place);
+    HWND there = WindowFromPoint(place);
+    EXPECT_TRUE(there != program.window() && !IsChild(program.window(), there));
+}
+
+TEST_F(MainWindow, EscInTheWidthBoxEndsTheProgramWithCodeZero) {
+    HWND width_box = program.control(controls::kWidthBox);
+    click_at(centre_on_screen(width_box));
+    ASSERT_TRUE(wait_until([&] { return program.focus() == width_box; }, 5000));
+    send_key(VK_ESCAPE);
+    EXPECT_EQ(program.exit_code_within(20000), 0);
+    std::vector<std::string> trace = program.trace();
+    EXPECT_EQ(count_lines(trace, "destroying"), 1);
+    EXPECT_EQ(count_lines(trace, "release_globals"), 1);
+    ASSERT_FALSE(trace.empty());
+    EXPECT_EQ(trace.back(), "exit 0");
+}
+
+TEST_F(MainWindow, ClosingByTheSystemMenuEndsTheProgramWithCodeZero) {
+    PostMessageW(program.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(program.exit_code_within(20000), 0);
+    EXPECT_EQ(count_lines(program.trace(), "release_globals"), 1);
+}
+
+TEST_F(MainWindow, EnterAndF1InAnEditBoxDoNothing) {
+    for (std::string_view name : {controls::kPathBox, controls::kWidthBox, controls::kHeightBox}) {
+        SCOPED_TRACE(std::string(name));
+        HWND edit = program.control(name);
+        std::wstring before = window_text(edit);
+        click_at(centre_on_screen(edit));
+        ASSERT_TRUE(wait_until([&] { return program.focus() == edit; }, 5000));
+        send_key(VK_RETURN);
+        send_key(VK_F1);
+        Sleep(500);
+        EXPECT_EQ(program.focus(), edit);
+        EXPECT_EQ(window_text(edit), before);
+        EXPECT_TRUE(program.running());
+    }
+    EXPECT_EQ(count_lines(program.trace(), "clicked"), 0);
+
+    // The button itself does raise its event, so the trace would have shown a press.
+    PostMessageW(program.control(controls::kChangeButton), BM_CLICK, 0, 0);
+    EXPECT_TRUE(wait_until([&] { return count_lines(program.trace(), "clicked") == 1; }, 5000));
+}
+
+// Drags with the helper program from beside the window onto a point of it; the drop effect.
+int drag_and_drop(HWND main_window, POINT target, const wchar_t* keys, const wchar_t* kind,
+                  const std::vector<std::wstring>& items) {
+    RECT frame;
+    GetWindowRect(main_window, &frame);
+    POINT from = {frame.left - 40, target.y};
+    std::wstring command = L"\"" + helper_path(L"drop_source") + L"\" " + keys + L" " + kind;
+    for (LONG value : {from.x, from.y, target.x, target.y}) command += L" " + std::to_wstring(value);
+    for (const std::wstring& item : items) command += L" \"" + item + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    DWORD code = 100;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        TerminateProcess(process.hProcess, 100);
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<int>(code);
+}
+
+TEST_F(MainWindow, FilesDroppedOnThePathBoxRaiseOneFilesEvent) {
+    struct Case {
+        const wchar_t* keys;
+        std::vector<std::wstring> paths;
+        int effect;
+        std::string event_text;
+    };
+    const Case cases[] = {
+        {L"none", {L"C:\\视频 片段\\clip one.mp4"}, DROPEFFECT_COPY, "C:\\视频 片段\\clip one.mp4"},
+        {L"none",
+         {L"C:\\a\\first.mp4", L"D:\\第二个.mkv", L"E:\\x y\\third.avi"},
+         DROPEFFECT_COPY,
+         "C:\\a\\first.mp4\r\nD:\\第二个.mkv\r\nE:\\x y\\third.avi\r\n"},
+        {L"shift", {L"C:\\moved.mp4"}, DROPEFFECT_MOVE, "C:\\moved.mp4"},
+    };
+    HWND path_box = program.control(controls::kPathBox);
+    for (const Case& drop : cases) {
+        SCOPED_TRACE(drop.event_text);
+        size_t events_before = files_events(program.trace()).size();
+        EXPECT_EQ(drag_and_drop(program.window(), centre_on_screen(path_box), drop.keys, L"files",
+                                drop.paths),
+                  drop.effect);
+        ASSERT_TRUE(wait_until(
+            [&] { return files_events(program.trace()).size() > events_before; }, 10000));
+        Sleep(300);
+        std::vector<std::string> events = files_events(program.trace());
+        ASSERT_EQ(events.size(), events_before + 1);
+        EXPECT_EQ(events.back(), drop.event_text);
+        // The drop handler shows the (first) dropped path in the box.
+        EXPECT_EQ(window_text(path_box), drop.paths.front());
+    }
+}
+
+TEST_F(MainWindow, DropsElsewhereOrOfTextOrWithCtrlShiftChangeNothing) {
+    HWND path_box = program.control(controls::kPathBox);
+    POINT group_inside = {240, 170};
+    ClientToScreen(program.control(controls::kGroup), &group_inside);
+    POINT client_inside = {200, 6};
+    ClientToScreen(program.window(), &client_inside);
+    struct Case {
+        const char* what;
+        POINT target;
+        const wchar_t* keys;
+        const wchar_t* kind;
+        int effect;
+    };
+    const Case cases[] = {
+        {"ctrl+shift on the path box", centre_on_screen(path_box), L"ctrl+shift", L"files", 0},
+        {"the width box", centre_on_screen(program.control(controls::kWidthBox)), L"none", L"files", 0},
+        {"the height box", centre_on_screen(program.control(controls::kHeightBox)), L"none", L"files", 0},
+        {"the button", centre_on_screen(program.control(controls::kChangeButton)), L"none", L"files", 0},
+        {"the path caption", centre_on_screen(program.control(controls::kPathCaption)), L"none", L"files", 0},
+        {"the usage note", centre_on_screen(program.control(controls::kUsageNote)), L"none", L"files", 0},
+        {"the group box", group_inside, L"none", L"files", 0},
+        {"the window's background", client_inside, L"none", L"files", 0},
+        // Accepted, as text is one of the kinds the drop target takes, but nothing is bound to it.
+        {"text on the path box", centre_on_screen(path_box), L"none", L"text", DROPEFFECT_COPY},
+    };
+    std::wstring text_before = window_text(path_box);
+    for (const Case& drop : cases) {
+        SCOPED_TRACE(drop.what);
+        EXPECT_EQ(drag_and_drop(program.window(), drop.target, drop.keys, drop.kind,
+                                {L"C:\\videos\\clip.mp4"}),
+                  drop.effect);
+        Sleep(500);
+        EXPECT_TRUE(files_events(program.trace()).empty());
+        EXPECT_EQ(window_text(path_box), text_before);
+    }
+}
+
+// --- report_status, in this process, with the Win32 window services ---
+
+struct BoxSeen {
+    std::wstring caption;
+    std::wstring text;
+    std::vector<int> button_ids;
+    bool has_icon = false;
+    bool has_owner = false;
+    bool other_window_enabled = true;
+};
+
+// Finds message boxes of the test's thread from another thread, records them and closes them.
+class BoxWatcher {
+public:
+    BoxWatcher(DWORD thread, HWND other_window) : thread_(thread), other_window_(other_window) {
+        worker_ = std::thread([this] { watch(); });
+    }
+    ~BoxWatcher() {
+        stop_ = true;
+        if (worker_.joinable()) worker_.join();
+    }
+    std::vector<BoxSeen> boxes() {
+        stop_ = true;
+        if (worker_.joinable()) worker_.join();
+        return seen_;
+    }
+
+private:
+    void watch() {
+        while (!stop_) {
+            HWND box = nullptr;
+            EnumThreadWindows(
+                thread_,
+                [](HWND window, LPARAM found) -> BOOL {
+                    if (class_name(window) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+                    *reinterpret_cast<HWND*>(found) = window;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&box));
+            if (box) {
+                Sleep(100);
+                seen_.push_back(inspect(box));
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                wait_until([box] { return !IsWindow(box); }, 5000);
+            }
+            Sleep(20);
+        }
+    }
+
+    BoxSeen inspect(HWND box) {
+        BoxSeen seen;
+        seen.caption = window_text(box);
+        seen.has_owner = GetWindow(box, GW_OWNER) != nullptr;
+        seen.other_window_enabled = IsWindowEnabled(other_window_);
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            std::wstring kind = class_name(child);
+            LONG style = GetWindowLongW(child, GWL_STYLE);
+            if (kind == L"Button" && IsWindowVisible(child)) seen.button_ids.push_back(GetDlgCtrlID(child));
+            // The box's template always holds an icon control; it is hidden when there is no icon.
+            if (kind == L"Static" && (style & SS_TYPEMASK) == SS_ICON &&
+                SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+                seen.has_icon = true;
+            }
+            if (kind == L"Static" && (style & SS_TYPEMASK) != SS_ICON && !window_text(child).empty()) {
+                seen.text = window_text(child);
+            }
+        }
+        return seen;
+    }
+
+    DWORD thread_;
+    HWND other_window_;
+    std::atomic<bool> stop_{false};
+    std::vector<BoxSeen> seen_;
+    std::thread worker_;
+};
+
+// What happened on the test's thread, in order: "box" when a message box was created, "drained"
+// when a message posted before the call was dispatched.
+std::vector<std::string>* happenings = nullptr;
+
+LRESULT CALLBACK probe_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_APP && happenings) happenings->push_back("drained");
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK creation_hook(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_CREATEWND && happenings &&
+        class_name(reinterpret_cast<HWND>(wparam)) == L"#32770") {
+        happenings->push_back("box");
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+TEST(ReportStatus, ShowsTheTwoBoxesAndDrainsAsEachStatusAsks) {
+    set_platform({win32::win32_window(), nullptr, nullptr});
+    WNDCLASSW probe_class = {};
+    probe_class.lpfnWndProc = probe_procedure;
+    probe_class.hInstance = GetModuleHandleW(nullptr);
+    probe_class.lpszClassName = L"QuelvarnStatusProbe";
+    RegisterClassW(&probe_class);
+    // A visible top-level window of this thread: a task-modal box disables it.
+    HWND probe = CreateWindowExW(0, L"QuelvarnStatusProbe", L"probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                 10, 10, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(probe);
+    HHOOK hook = SetWindowsHookExW(WH_CBT, creation_hook, nullptr, GetCurrentThreadId());
+
+    struct Case {
+        std::string status;
+        std::vector<std::string> happened;
+        const wchar_t* box_text;  // nullptr: no box
+    };
+    const Case cases[] = {
+        {"正常运行", {}, nullptr},
+        {"", {}, nullptr},
+        {"任务完成 ", {}, nullptr},
+        {"文件不存在11", {}, nullptr},
+        {"x输入输出错误", {}, nullptr},
+        {"任务完成", {"drained"}, nullptr},
+        // Messages are not processed before this box; its own loop processes them.
+        {"文件不存在", {"box", "drained"}, L"文件不存在11"},
+        {"输入输出错误", {"drained", "box"}, L"输入输出错误"},
+    };
+    for (const Case& status : cases) {
+        SCOPED_TRACE("status \"" + status.status + "\"");
+        std::vector<std::string> happened;
+        happenings = &happened;
+        PostMessageW(probe, WM_APP, 0, 0);
+        std::vector<BoxSeen> boxes;
+        {
+            BoxWatcher watcher(GetCurrentThreadId(), probe);
+            report_status(status.status, "");
+            Sleep(300);
+            boxes = watcher.boxes();
+        }
+        happenings = nullptr;
+        EXPECT_EQ(happened, status.happened);
+        if (!status.box_text) {
+            EXPECT_TRUE(boxes.empty());
+            // Whatever was not drained is still waiting; take it away for the next case.
+            MSG message;
+            while (PeekMessageW(&message, probe, WM_APP, WM_APP, PM_REMOVE)) {
+            }
+            continue;
+        }
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, status.box_text);
+        EXPECT_EQ(boxes[0].caption, L"信息：");
+        EXPECT_EQ(boxes[0].button_ids, std::vector<int>{IDOK});
+        EXPECT_FALSE(boxes[0].has_icon);
+        EXPECT_FALSE(boxes[0].has_owner);
+        EXPECT_FALSE(boxes[0].other_window_enabled) << "the box is not task-modal";
+        EXPECT_TRUE(IsWindowEnabled(probe));
+    }
+    UnhookWindowsHookEx(hook);
+    DestroyWindow(probe);
+}
+
+}  // namespace
+}  // namespace quelvarn
