@@ -25,6 +25,7 @@ class ChildProcess {
     // Returns when the child ends, a window message arrives for this thread, or the time is up;
     // once the child has ended, only a message or the time.
     virtual void wait(int milliseconds) = 0;
+    // Ends the child and returns once it is gone (or after a few seconds).
     virtual void terminate() = 0;
 };
 

@@ -6,13 +6,22 @@
 //   qv_drive set-text NAME TEXT        replaces an edit box's text
 //   qv_drive click NAME                presses a button (posted: the press may run for long)
 //   qv_drive wait-text NAME TEXT MS    until the control shows TEXT (exit 1 on time-out)
+//   qv_drive wait-other-text NAME TEXT MS   until the control shows something other than TEXT
 //   qv_drive wait-enabled NAME MS      until the control is enabled again
+//   qv_drive rect [NAME]               prints the screen rectangle of the control (of the main
+//                                      window without NAME): left top right bottom
 //   qv_drive boxes                     prints "caption|text" of every open message box
 //   qv_drive close-boxes               presses OK on every open message box
 //   qv_drive close                     asks the main window to close
 //   qv_drive ping COUNT MS             COUNT round trips of a message to the window, MS apart;
 //                                      prints p50 and p99 in milliseconds
 //   qv_drive pid                       prints the window's process id
+//   qv_drive convert-timed MS          presses 修改分辨率 and prints the seconds until the button
+//                                      is enabled again (the run's end)
+//   qv_drive run-timed PROGRAM ARGS    runs PROGRAM hidden with ARGS as its command line (output
+//                                      discarded) and prints its seconds and exit code
+//   qv_drive start-timed PROGRAM TITLE MS   starts PROGRAM and prints the seconds until a visible
+//                                      window titled TITLE exists; then closes it
 #include <windows.h>
 
 #include <algorithm>
@@ -106,18 +115,47 @@ std::wstring box_text(HWND box) {
 }
 
 template <typename Condition>
-bool wait_until(int milliseconds, Condition condition) {
+bool wait_until(int milliseconds, Condition condition, DWORD poll_milliseconds = 20) {
     DWORD start = GetTickCount();
     for (;;) {
         if (condition()) return true;
         if (static_cast<int>(GetTickCount() - start) >= milliseconds) return false;
-        Sleep(20);
+        Sleep(poll_milliseconds);
     }
 }
 
+double seconds_since(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+bool start_hidden(const std::wstring& program, const std::wstring& arguments, bool discard_output,
+                  PROCESS_INFORMATION& process) {
+    std::wstring command = arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    HANDLE null_device = INVALID_HANDLE_VALUE;
+    if (discard_output) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        null_device = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  OPEN_EXISTING, 0, nullptr);
+        startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+        startup.hStdOutput = startup.hStdError = null_device;
+    }
+    BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, discard_output,
+                                  discard_output ? CREATE_NO_WINDOW : 0, nullptr, nullptr, &startup,
+                                  &process);
+    if (null_device != INVALID_HANDLE_VALUE) CloseHandle(null_device);
+    return started != FALSE;
+}
+
 int usage() {
-    fputs("usage: qv_drive wait-window|text|set-text|click|wait-text|wait-enabled|boxes|"
-          "close-boxes|close|ping|pid ...\n",
+    fputs("usage: qv_drive wait-window|text|set-text|click|wait-text|wait-other-text|"
+          "wait-enabled|rect|boxes|close-boxes|close|ping|pid|convert-timed|run-timed|"
+          "start-timed ...\n",
           stderr);
     return 2;
 }
@@ -172,6 +210,23 @@ int wmain(int argc, wchar_t** argv) {
                    ? 0
                    : 1;
     }
+    if (command == L"wait-other-text") {
+        std::wstring name = arg(2);
+        std::wstring unwanted = arg(3);
+        return wait_until(number(4), [&] {
+                   HWND control = find_control(name);
+                   return control && window_text(control) != unwanted;
+               })
+                   ? 0
+                   : 1;
+    }
+    if (command == L"rect") {
+        HWND control = argc > 2 ? find_control(arg(2)) : find_main_window();
+        RECT rect;
+        if (!control || !GetWindowRect(control, &rect)) return 1;
+        printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
     if (command == L"wait-enabled") {
         std::wstring name = arg(2);
         return wait_until(number(3), [&] {
@@ -219,6 +274,55 @@ int wmain(int argc, wchar_t** argv) {
         };
         printf("p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu messages\n", at(0.50), at(0.99),
                round_trips.back(), round_trips.size());
+        return 0;
+    }
+    if (command == L"convert-timed") {
+        HWND button = find_control(L"按钮_分辨率修改");
+        if (!button) return 1;
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        PostMessageW(button, BM_CLICK, 0, 0);
+        // IsWindowEnabled reads the window's style: polling it costs the program nothing.
+        bool started = wait_until(10000, [&] { return !IsWindowEnabled(button); }, 1);
+        bool ended =
+            started && wait_until(number(2), [&] { return IsWindowEnabled(button) != FALSE; }, 5);
+        if (!ended) return 1;
+        printf("%.3f\n", seconds_since(start));
+        return 0;
+    }
+    if (command == L"run-timed") {
+        PROCESS_INFORMATION process = {};
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        if (!start_hidden(arg(2), arg(3), true, process)) return 1;
+        WaitForSingleObject(process.hProcess, INFINITE);
+        double elapsed = seconds_since(start);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        printf("%.3f %lu\n", elapsed, code);
+        return 0;
+    }
+    if (command == L"start-timed") {
+        PROCESS_INFORMATION process = {};
+        LARGE_INTEGER start;
+        QueryPerformanceCounter(&start);
+        std::wstring program = arg(2);
+        if (!start_hidden(program, L"\"" + program + L"\"", false, process)) return 1;
+        std::wstring title = arg(3);
+        HWND window = nullptr;
+        bool shown = wait_until(number(4), [&] {
+            window = FindWindowW(nullptr, title.c_str());
+            return window && IsWindowVisible(window);
+        }, 1);
+        double elapsed = seconds_since(start);
+        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        if (!shown) return 1;
+        printf("%.4f\n", elapsed);
         return 0;
     }
     return usage();

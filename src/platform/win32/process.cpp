@@ -57,7 +57,13 @@ class Win32Child final : public ChildProcess {
         ask_for_exit_ = woken != WAIT_TIMEOUT;
     }
 
-    void terminate() override { TerminateProcess(process_.get(), kTerminatedExitCode); }
+    // Waits (briefly) until the child is really gone, so that the files it had open can be
+    // removed right after; termination itself is asynchronous.
+    void terminate() override {
+        if (TerminateProcess(process_.get(), kTerminatedExitCode)) {
+            WaitForSingleObject(process_.get(), 5000);
+        }
+    }
 
   private:
     OwnedHandle process_;
