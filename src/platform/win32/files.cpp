@@ -101,9 +101,9 @@ bool Win32Files::path_present(std::string_view path) {
 
 bool Win32Files::is_directory(std::string_view path) {
     if (path.empty()) return false;
-    // PathIsDirectoryW reports a folder as FILE_ATTRIBUTE_DIRECTORY (and a share as TRUE), not
-    // always as 1.
-    return PathIsDirectoryW(widen(path).c_str()) != FALSE;
+    // A folder is reported as FILE_ATTRIBUTE_DIRECTORY; a server share as plain TRUE, which is not
+    // a folder the program could write its tools into.
+    return PathIsDirectoryW(widen(path).c_str()) == FILE_ATTRIBUTE_DIRECTORY;
 }
 
 bool Win32Files::save_file(std::string_view path, const Bytes& content) {
