@@ -72,12 +72,12 @@ TEST_F(Conversion, DroppedClipIsProbedThenConvertedToTheEvenKeepAspectSizeWhileT
     std::vector<double> climbing;
     for (size_t i = 1; i + 1 < labels.size(); ++i) {
         double percent = progress_percent(labels[i]);
-        EXPECT_GT(percent, 0) << narrow_utf8(labels[i]);
+        EXPECT_GE(percent, 0) << narrow_utf8(labels[i]);
         EXPECT_LT(percent, 100) << narrow_utf8(labels[i]);
         if (!climbing.empty()) {
             EXPECT_GT(percent, climbing.back()) << narrow_utf8(labels[i]);
         }
-        climbing.push_back(percent);
+        if (percent > 0) climbing.push_back(percent);
     }
     EXPECT_GE(climbing.size(), 2u) << "too few progress texts seen during the conversion";
 

@@ -112,8 +112,15 @@ TEST_F(Failure, BadWidthShowsOneBoxLeavesNoFileAndKeepsTheEarlierOutput) {
 }
 
 TEST_F(Failure, MissingConverterShowsOneBoxWithItsPathAndStartsNothing) {
-    const std::wstring away = L"C:\\ffmpeg\\ffmpeg.away.exe";
-    ASSERT_TRUE(MoveFileW(kConverter, away.c_str()));
+    // Moved away after start-up, and back whatever happens, for the tests after this one.
+    struct ConverterMovedAway {
+        const wchar_t* away = L"C:\\ffmpeg\\ffmpeg.away.exe";
+        bool moved = MoveFileW(kConverter, away) != 0;
+        ~ConverterMovedAway() {
+            if (moved) MoveFileW(away, kConverter);
+        }
+    } converter;
+    ASSERT_TRUE(converter.moved);
     program.set_text(controls::kPathBox, kClip);
     program.set_text(controls::kHeightBox, L"240");
     press_and_wait();
@@ -123,7 +130,6 @@ TEST_F(Failure, MissingConverterShowsOneBoxWithItsPathAndStartsNothing) {
     EXPECT_EQ(program.text(controls::kProgressLabel), L"进度：失败");
     program.close_boxes();
     EXPECT_THAT(folder_entries(kOutputFolder), IsEmpty());
-    ASSERT_TRUE(MoveFileW(away.c_str(), kConverter));
 }
 
 TEST_F(Failure, EmptyPathAndAnInputThatIsItsOwnOutputAreRefusedWithABox) {
