@@ -6,9 +6,13 @@ namespace {
 ShellServices* installed = nullptr;
 }
 
-ShellServices* shell_services() { return installed; }
+ShellServices* shell_services() {
+    return installed;
+}
 
-void set_shell_services(ShellServices* services) { installed = services; }
+void set_shell_services(ShellServices* services) {
+    installed = services;
+}
 
 void trace_event(std::string_view line) {
     if (installed) installed->trace(line);

@@ -12,7 +12,7 @@ struct WindowLayout;
 using NativeHandle = void*;
 
 class ShellServices {
-public:
+  public:
     virtual ~ShellServices() = default;
 
     // Adds a routine that end_program runs; one already in the list is not added again.

@@ -14,12 +14,16 @@ using K = ControlKind;
 namespace c = controls;
 
 // One run at a time: a drop during a probe or a conversion is refused.
-bool no_run_in_progress() { return !tool_run_in_progress(); }
+bool no_run_in_progress() {
+    return !tool_run_in_progress();
+}
 
 constexpr std::string_view kUsageNote =
-    "说明：当分辨率宽为-1时，设置的分辨率后，宽度自动成比例 相反：当分辨率高为-1时，设置的分辨率后，"
+    "说明：当分辨率宽为-1时，设置的分辨率后，宽度自动成比例 "
+    "相反：当分辨率高为-1时，设置的分辨率后，"
     "高度自动成比例 如果自己设置分辨率高和宽时，一定要注意比例，否则会变形\r\n";
 
+// clang-format off
 const ControlRow kRows[] = {
     {K::transparent_label, c::kProgressLabel, {}, 397, 20, 91, 16, "进度："},
     // Outside the client area: it only stores the probed duration.
@@ -39,6 +43,7 @@ const ControlRow kRows[] = {
     {K::drop_target, c::kDropTarget, {}, 792, 136, 26, 26, "", false, nullptr, on_file_dropped,
      no_run_in_progress},
 };
+// clang-format on
 
 const WindowLayout kMainWindow = {
     "Quelvarn",
@@ -52,7 +57,9 @@ const WindowLayout kMainWindow = {
 
 }  // namespace
 
-const WindowLayout& main_window_layout() { return kMainWindow; }
+const WindowLayout& main_window_layout() {
+    return kMainWindow;
+}
 
 const ControlRow* find_control_row(std::string_view name) {
     for (const ControlRow& row : kRows) {

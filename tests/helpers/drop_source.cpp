@@ -32,7 +32,9 @@ void send_mouse(DWORD flags, int x = 0, int y = 0) {
     SendInput(1, &input, sizeof input);
 }
 
-void move_mouse(int x, int y) { send_mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y); }
+void move_mouse(int x, int y) {
+    send_mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y);
+}
 
 HGLOBAL global_copy(const void* data, size_t size) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -58,7 +60,7 @@ std::vector<char> file_list(const std::vector<std::wstring>& paths) {
 }
 
 class DataObject final : public IDataObject {
-public:
+  public:
     DataObject(CLIPFORMAT format, std::vector<char> content)
         : format_(format), content_(std::move(content)) {}
 
@@ -105,7 +107,7 @@ public:
         return OLE_E_ADVISENOTSUPPORTED;
     }
 
-private:
+  private:
     ULONG references_ = 1;
     CLIPFORMAT format_;
     std::vector<char> content_;
@@ -116,7 +118,7 @@ std::atomic<int> loop_calls{0};
 std::atomic<bool> drag_done{false};
 
 class DropSource final : public IDropSource {
-public:
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
             *object = static_cast<IDropSource*>(this);
@@ -170,8 +172,8 @@ HWND source_window(int x, int y) {
     source_class.lpszClassName = L"DropSourceWindow";
     RegisterClassW(&source_class);
     HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"DropSourceWindow", L"",
-                                  WS_POPUP | WS_VISIBLE | WS_BORDER, x - 12, y - 12, 24, 24, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+                                  WS_POPUP | WS_VISIBLE | WS_BORDER, x - 12, y - 12, 24, 24,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetForegroundWindow(window);
     pump_messages(200);
     return window;

@@ -33,8 +33,12 @@ std::wstring test_folder() {
     return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-std::wstring program_path() { return test_folder() + L"\\..\\quelvarn.exe"; }
-std::wstring helper_path(const wchar_t* name) { return test_folder() + L"\\" + name + L".exe"; }
+std::wstring program_path() {
+    return test_folder() + L"\\..\\quelvarn.exe";
+}
+std::wstring helper_path(const wchar_t* name) {
+    return test_folder() + L"\\" + name + L".exe";
+}
 
 std::vector<std::string> read_lines(const std::wstring& path) {
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -44,7 +48,8 @@ std::vector<std::string> read_lines(const std::wstring& path) {
     std::string content;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
     CloseHandle(handle);
     std::istringstream stream(content);
     for (std::string line; std::getline(stream, line);) lines.push_back(line);
@@ -118,6 +123,22 @@ void click_at(POINT point) {
     SendInput(3, inputs, sizeof(INPUT));
 }
 
+BOOL CALLBACK collect_window(HWND window, LPARAM windows) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    return TRUE;
+}
+
+// The top-level windows of the desktop, or of one thread.
+std::vector<HWND> top_level_windows(DWORD thread = 0) {
+    std::vector<HWND> windows;
+    if (thread) {
+        EnumThreadWindows(thread, collect_window, reinterpret_cast<LPARAM>(&windows));
+    } else {
+        EnumWindows(collect_window, reinterpret_cast<LPARAM>(&windows));
+    }
+    return windows;
+}
+
 template <typename Condition>
 bool wait_until(Condition condition, int milliseconds) {
     for (int waited = 0; waited < milliseconds; waited += 50) {
@@ -127,9 +148,20 @@ bool wait_until(Condition condition, int milliseconds) {
     return condition();
 }
 
+// Clicks into a control of another program until it has the focus (a click now and then gets
+// lost while the previous one is still being handled).
+template <typename Focus>
+bool click_into(HWND control, Focus focus) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        click_at(centre_on_screen(control));
+        if (wait_until([&] { return focus() == control; }, 1500)) return true;
+    }
+    return false;
+}
+
 // Quelvarn started as a separate process, as a user starts it, with a lifecycle trace.
 class RunningProgram {
-public:
+  public:
     RunningProgram() {
         // An existing tools folder: the program writes no tools and starts at once.
         CreateDirectoryW(L"C:\\ffmpeg", nullptr);
@@ -145,8 +177,8 @@ public:
         std::wstring command = L"\"" + program_path() + L"\"";
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
-        started_ = CreateProcessW(program_path().c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                  nullptr, nullptr, &startup, &process_);
+        started_ = CreateProcessW(program_path().c_str(), command.data(), nullptr, nullptr, FALSE,
+                                  0, nullptr, nullptr, &startup, &process_);
         SetEnvironmentVariableW(L"QUELVARN_TRACE", nullptr);
         if (!started_) return;
         wait_until([this] { return find_window() && count_lines(trace(), "shown") == 1; }, 30000);
@@ -192,20 +224,17 @@ public:
         return code;
     }
 
-private:
+  private:
     bool find_window() {
         window_ = nullptr;
-        EnumWindows(
-            [](HWND window, LPARAM self) -> BOOL {
-                auto* program = reinterpret_cast<RunningProgram*>(self);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner != program->process_.dwProcessId || !IsWindowVisible(window)) return TRUE;
-                if (class_name(window) != L"QuelvarnMainWindow") return TRUE;
-                program->window_ = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(this));
+        for (HWND window : top_level_windows()) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == process_.dwProcessId && IsWindowVisible(window) &&
+                class_name(window) == L"QuelvarnMainWindow") {
+                window_ = window;
+            }
+        }
         return window_ != nullptr;
     }
 
@@ -216,7 +245,7 @@ private:
 };
 
 class MainWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(program.window()) << "the main window did not appear"; }
     RunningProgram program;
 };
@@ -246,8 +275,10 @@ TEST_F(MainWindow, CanBeMinimizedButNotResizedOrMaximized) {
     // No border or corner offers sizing to the mouse.
     RECT rect;
     GetWindowRect(window, &rect);
-    POINT edges[] = {{rect.right - 1, rect.bottom - 1}, {rect.right - 1, (rect.top + rect.bottom) / 2},
-                     {(rect.left + rect.right) / 2, rect.bottom - 1}, {rect.left, rect.top}};
+    POINT edges[] = {{rect.right - 1, rect.bottom - 1},
+                     {rect.right - 1, (rect.top + rect.bottom) / 2},
+                     {(rect.left + rect.right) / 2, rect.bottom - 1},
+                     {rect.left, rect.top}};
     for (POINT edge : edges) {
         LRESULT hit = SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y));
         EXPECT_TRUE(hit < HTSIZEFIRST || hit > HTSIZELAST) << "hit test " << hit;
@@ -274,7 +305,8 @@ TEST_F(MainWindow, HasButtonFaceBackground) {
 TEST(ProgramIcon, IsOneImageOf72By72At32BitsPerPixel) {
     HMODULE program = LoadLibraryExW(program_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(program);
-    HRSRC group = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    HRSRC group =
+        FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
     ASSERT_TRUE(group);
 #pragma pack(push, 2)
     struct IconEntry {
@@ -308,21 +340,43 @@ struct ExpectedControl {
 
 // The window as its users know it, written out independently of the program's own table.
 const ExpectedControl kExpectedControls[] = {
-    {controls::kProgressLabel, {}, L"QuelvarnTransparentLabel", {397, 20, 488, 36}, L"进度：", false},
+    {controls::kProgressLabel,
+     {},
+     L"QuelvarnTransparentLabel",
+     {397, 20, 488, 36},
+     L"进度：",
+     false},
     {controls::kDurationStore, {}, L"Static", {720, 24, 800, 48}, L"标签", false},
     {controls::kPathBox, {}, L"Edit", {67, 18, 392, 38}, L"", true},
-    {controls::kPathCaption, {}, L"QuelvarnTransparentLabel", {8, 16, 72, 40}, L"视频路径：", false},
+    {controls::kPathCaption,
+     {},
+     L"QuelvarnTransparentLabel",
+     {8, 16, 72, 40},
+     L"视频路径：",
+     false},
     {controls::kGroup, {}, L"Button", {8, 48, 488, 248}, L"", false},
-    {controls::kLaterNote, controls::kGroup, L"QuelvarnTransparentLabel", {320, 136, 448, 180},
-     L"其它功能后期再发", false},
-    {controls::kUsageNote, controls::kGroup, L"QuelvarnTransparentLabel", {8, 78, 472, 152},
-     L"说明：当分辨率宽为-1时，设置的分辨率后，宽度自动成比例 相反：当分辨率高为-1时，设置的分辨率后，"
+    {controls::kLaterNote,
+     controls::kGroup,
+     L"QuelvarnTransparentLabel",
+     {320, 136, 448, 180},
+     L"其它功能后期再发",
+     false},
+    {controls::kUsageNote,
+     controls::kGroup,
+     L"QuelvarnTransparentLabel",
+     {8, 78, 472, 152},
+     L"说明：当分辨率宽为-1时，设置的分辨率后，宽度自动成比例 "
+     L"相反：当分辨率高为-1时，设置的分辨率后，"
      L"高度自动成比例 如果自己设置分辨率高和宽时，一定要注意比例，否则会变形\r\n",
      false},
     {controls::kHeightBox, controls::kGroup, L"Edit", {195, 40, 238, 60}, L"1920", true},
     {controls::kWidthBox, controls::kGroup, L"Edit", {79, 40, 122, 60}, L"-1", true},
-    {controls::kSizeCaptions, controls::kGroup, L"QuelvarnTransparentLabel", {8, 41, 248, 57},
-     L"分辨率帧宽：        分辨率帧高：", false},
+    {controls::kSizeCaptions,
+     controls::kGroup,
+     L"QuelvarnTransparentLabel",
+     {8, 41, 248, 57},
+     L"分辨率帧宽：        分辨率帧高：",
+     false},
     {controls::kChangeButton, controls::kGroup, L"Button", {345, 34, 425, 66}, L"修改分辨率", true},
 };
 
@@ -379,9 +433,9 @@ std::vector<std::string_view> stacking_order(const RunningProgram& program, HWND
 TEST_F(MainWindow, ControlsAreStackedInTableOrderAndNothingElseIsThere) {
     using ::testing::ElementsAre;
     namespace c = controls;
-    EXPECT_THAT(stacking_order(program, program.window()),
-                ElementsAre(c::kProgressLabel, c::kDurationStore, c::kPathBox, c::kPathCaption,
-                            c::kGroup));
+    EXPECT_THAT(
+        stacking_order(program, program.window()),
+        ElementsAre(c::kProgressLabel, c::kDurationStore, c::kPathBox, c::kPathCaption, c::kGroup));
     EXPECT_THAT(stacking_order(program, program.control(c::kGroup)),
                 ElementsAre(c::kLaterNote, c::kUsageNote, c::kHeightBox, c::kWidthBox,
                             c::kSizeCaptions, c::kChangeButton));
@@ -399,10 +453,51 @@ TEST_F(MainWindow, DurationStoreAndDropTargetAreNeverVisible) {
     EXPECT_TRUE(there != program.window() && !IsChild(program.window(), there));
 }
 
+// The pixels of a window's area as the screen shows them.
+std::vector<DWORD> screen_pixels(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+TEST_F(MainWindow, TransparentLabelsLeaveNoTraceOfAnOldText) {
+    // One label on the main window, one inside the group box.
+    for (std::string_view name : {controls::kProgressLabel, controls::kLaterNote}) {
+        SCOPED_TRACE(std::string(name));
+        HWND label = program.control(name);
+        std::wstring initial = window_text(label);
+        std::vector<DWORD> before = screen_pixels(label);
+        SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"进度：100 %  ███"));
+        Sleep(300);
+        EXPECT_NE(screen_pixels(label), before) << "the new text was not drawn";
+        SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(initial.c_str()));
+        Sleep(300);
+        EXPECT_EQ(screen_pixels(label), before);
+    }
+}
+
 TEST_F(MainWindow, EscInTheWidthBoxEndsTheProgramWithCodeZero) {
     HWND width_box = program.control(controls::kWidthBox);
-    click_at(centre_on_screen(width_box));
-    ASSERT_TRUE(wait_until([&] { return program.focus() == width_box; }, 5000));
+    ASSERT_TRUE(click_into(width_box, [&] { return program.focus(); }));
     send_key(VK_ESCAPE);
     EXPECT_EQ(program.exit_code_within(20000), 0);
     std::vector<std::string> trace = program.trace();
@@ -423,8 +518,7 @@ TEST_F(MainWindow, EnterAndF1InAnEditBoxDoNothing) {
         SCOPED_TRACE(std::string(name));
         HWND edit = program.control(name);
         std::wstring before = window_text(edit);
-        click_at(centre_on_screen(edit));
-        ASSERT_TRUE(wait_until([&] { return program.focus() == edit; }, 5000));
+        ASSERT_TRUE(click_into(edit, [&] { return program.focus(); }));
         send_key(VK_RETURN);
         send_key(VK_F1);
         Sleep(500);
@@ -446,7 +540,8 @@ int drag_and_drop(HWND main_window, POINT target, const wchar_t* keys, const wch
     GetWindowRect(main_window, &frame);
     POINT from = {frame.left - 40, target.y};
     std::wstring command = L"\"" + helper_path(L"drop_source") + L"\" " + keys + L" " + kind;
-    for (LONG value : {from.x, from.y, target.x, target.y}) command += L" " + std::to_wstring(value);
+    for (LONG value : {from.x, from.y, target.x, target.y})
+        command += L" " + std::to_wstring(value);
     for (const std::wstring& item : items) command += L" \"" + item + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -488,8 +583,8 @@ TEST_F(MainWindow, FilesDroppedOnThePathBoxRaiseOneFilesEvent) {
         EXPECT_EQ(drag_and_drop(program.window(), centre_on_screen(path_box), drop.keys, L"files",
                                 drop.paths),
                   drop.effect);
-        ASSERT_TRUE(wait_until(
-            [&] { return files_events(program.trace()).size() > events_before; }, 10000));
+        ASSERT_TRUE(wait_until([&] { return files_events(program.trace()).size() > events_before; },
+                               10000));
         Sleep(300);
         std::vector<std::string> events = files_events(program.trace());
         ASSERT_EQ(events.size(), events_before + 1);
@@ -514,11 +609,16 @@ TEST_F(MainWindow, DropsElsewhereOrOfTextOrWithCtrlShiftChangeNothing) {
     };
     const Case cases[] = {
         {"ctrl+shift on the path box", centre_on_screen(path_box), L"ctrl+shift", L"files", 0},
-        {"the width box", centre_on_screen(program.control(controls::kWidthBox)), L"none", L"files", 0},
-        {"the height box", centre_on_screen(program.control(controls::kHeightBox)), L"none", L"files", 0},
-        {"the button", centre_on_screen(program.control(controls::kChangeButton)), L"none", L"files", 0},
-        {"the path caption", centre_on_screen(program.control(controls::kPathCaption)), L"none", L"files", 0},
-        {"the usage note", centre_on_screen(program.control(controls::kUsageNote)), L"none", L"files", 0},
+        {"the width box", centre_on_screen(program.control(controls::kWidthBox)), L"none", L"files",
+         0},
+        {"the height box", centre_on_screen(program.control(controls::kHeightBox)), L"none",
+         L"files", 0},
+        {"the button", centre_on_screen(program.control(controls::kChangeButton)), L"none",
+         L"files", 0},
+        {"the path caption", centre_on_screen(program.control(controls::kPathCaption)), L"none",
+         L"files", 0},
+        {"the usage note", centre_on_screen(program.control(controls::kUsageNote)), L"none",
+         L"files", 0},
         {"the group box", group_inside, L"none", L"files", 0},
         {"the window's background", client_inside, L"none", L"files", 0},
         // Accepted, as text is one of the kinds the drop target takes, but nothing is bound to it.
@@ -549,7 +649,7 @@ struct BoxSeen {
 
 // Finds message boxes of the test's thread from another thread, records them and closes them.
 class BoxWatcher {
-public:
+  public:
     BoxWatcher(DWORD thread, HWND other_window) : thread_(thread), other_window_(other_window) {
         worker_ = std::thread([this] { watch(); });
     }
@@ -563,18 +663,13 @@ public:
         return seen_;
     }
 
-private:
+  private:
     void watch() {
         while (!stop_) {
             HWND box = nullptr;
-            EnumThreadWindows(
-                thread_,
-                [](HWND window, LPARAM found) -> BOOL {
-                    if (class_name(window) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-                    *reinterpret_cast<HWND*>(found) = window;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&box));
+            for (HWND window : top_level_windows(thread_)) {
+                if (class_name(window) == L"#32770" && IsWindowVisible(window)) box = window;
+            }
             if (box) {
                 Sleep(100);
                 seen_.push_back(inspect(box));
@@ -593,13 +688,15 @@ private:
         for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             std::wstring kind = class_name(child);
             LONG style = GetWindowLongW(child, GWL_STYLE);
-            if (kind == L"Button" && IsWindowVisible(child)) seen.button_ids.push_back(GetDlgCtrlID(child));
+            if (kind == L"Button" && IsWindowVisible(child))
+                seen.button_ids.push_back(GetDlgCtrlID(child));
             // The box's template always holds an icon control; it is hidden when there is no icon.
             if (kind == L"Static" && (style & SS_TYPEMASK) == SS_ICON &&
                 SendMessageW(child, STM_GETICON, 0, 0) != 0) {
                 seen.has_icon = true;
             }
-            if (kind == L"Static" && (style & SS_TYPEMASK) != SS_ICON && !window_text(child).empty()) {
+            if (kind == L"Static" && (style & SS_TYPEMASK) != SS_ICON &&
+                !window_text(child).empty()) {
                 seen.text = window_text(child);
             }
         }
@@ -638,8 +735,9 @@ TEST(ReportStatus, ShowsTheTwoBoxesAndDrainsAsEachStatusAsks) {
     probe_class.lpszClassName = L"QuelvarnStatusProbe";
     RegisterClassW(&probe_class);
     // A visible top-level window of this thread: a task-modal box disables it.
-    HWND probe = CreateWindowExW(0, L"QuelvarnStatusProbe", L"probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                 10, 10, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND probe =
+        CreateWindowExW(0, L"QuelvarnStatusProbe", L"probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                        10, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(probe);
     HHOOK hook = SetWindowsHookExW(WH_CBT, creation_hook, nullptr, GetCurrentThreadId());
 

@@ -43,7 +43,7 @@ Text files_event_text(HDROP drop) {
 }  // namespace
 
 class FileDropTarget final : public IDropTarget {
-public:
+  public:
     FileDropTarget(HWND event_window, UINT event_message, bool (*accepting)())
         : event_window_(event_window), event_message_(event_message), accepting_(accepting) {
         accepted_formats_[0] = CF_HDROP;
@@ -119,7 +119,7 @@ public:
         return text;
     }
 
-private:
+  private:
     ~FileDropTarget() = default;
 
     bool offers_accepted_kind(IDataObject* data) {
@@ -145,8 +145,7 @@ private:
     std::deque<Text> pending_;
 };
 
-DropTargetComponent::DropTargetComponent(HWND event_window, UINT event_message,
-                                         bool (*accepting)())
+DropTargetComponent::DropTargetComponent(HWND event_window, UINT event_message, bool (*accepting)())
     : target_(new FileDropTarget(event_window, event_message, accepting)) {}
 
 DropTargetComponent::~DropTargetComponent() {
@@ -167,8 +166,12 @@ void DropTargetComponent::revoke() {
     bound_window_ = nullptr;
 }
 
-void DropTargetComponent::set_enabled(bool enabled) { target_->set_enabled(enabled); }
+void DropTargetComponent::set_enabled(bool enabled) {
+    target_->set_enabled(enabled);
+}
 
-std::optional<Text> DropTargetComponent::take_files_event() { return target_->take_files_event(); }
+std::optional<Text> DropTargetComponent::take_files_event() {
+    return target_->take_files_event();
+}
 
 }  // namespace quelvarn::win32

@@ -15,7 +15,7 @@ class FileDropTarget;
 
 // The component of the layout, bound at most once to a window.
 class DropTargetComponent {
-public:
+  public:
     // Drops are announced with `event_message` posted to `event_window`.
     DropTargetComponent(HWND event_window, UINT event_message, bool (*accepting)());
     ~DropTargetComponent();
@@ -31,7 +31,7 @@ public:
     // The text of the oldest files event not yet raised.
     std::optional<Text> take_files_event();
 
-private:
+  private:
     FileDropTarget* target_;
     HWND bound_window_ = nullptr;
     bool ever_bound_ = false;

@@ -16,7 +16,8 @@ void repaint_parent_under(HWND label) {
     RECT area;
     GetWindowRect(label, &area);
     MapWindowPoints(nullptr, root, reinterpret_cast<POINT*>(&area), 2);
-    RedrawWindow(root, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(root, &area, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void paint(HWND label) {

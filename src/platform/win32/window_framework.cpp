@@ -58,7 +58,7 @@ Text hex_bytes(std::string_view bytes) {
 }
 
 class Framework final : public WindowServices, public ShellServices {
-public:
+  public:
     bool initialise() {
         ui_thread_ = GetCurrentThreadId();
         instance_ = GetModuleHandleW(nullptr);
@@ -111,8 +111,8 @@ public:
 
     int show_message(std::string_view text, unsigned style, std::string_view caption) override {
         if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
-        int answer =
-            MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), static_cast<UINT>(style));
+        int answer = MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(),
+                                 static_cast<UINT>(style));
         // IDOK (1) ... IDNO (7) become 0 ... 6.
         return answer > 0 ? answer - 1 : 0;
     }
@@ -129,7 +129,8 @@ public:
     void load_window(const WindowLayout& layout) override {
         layout_ = &layout;
         if (!create_main_window()) {
-            MessageBoxW(nullptr, L"无法创建主窗口。", L"Quelvarn", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+            MessageBoxW(nullptr, L"无法创建主窗口。", L"Quelvarn",
+                        MB_OK | MB_ICONERROR | MB_TASKMODAL);
             ExitProcess(1);
         }
         if (layout.on_created) layout.on_created();
@@ -165,9 +166,9 @@ public:
 
     void trace(std::string_view line) override {
         if (trace_path_.empty()) return;
-        HANDLE file = CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return;
         std::string text(line);
         text += '\n';
@@ -200,15 +201,16 @@ public:
         }
     }
 
-private:
+  private:
     bool create_main_window() {
         if (!register_classes()) return false;
         int left = (GetSystemMetrics(SM_CXSCREEN) - layout_->width) / 2;
         int top = (GetSystemMetrics(SM_CYSCREEN) - layout_->height) / 2;
-        main_ = CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kMainWindowClass,
-                                widen(layout_->caption).c_str(),
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, left, top,
-                                layout_->width, layout_->height, nullptr, nullptr, instance_, nullptr);
+        main_ =
+            CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kMainWindowClass,
+                            widen(layout_->caption).c_str(),
+                            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, left, top,
+                            layout_->width, layout_->height, nullptr, nullptr, instance_, nullptr);
         if (!main_) return false;
 
         HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -225,7 +227,8 @@ private:
             HWND control = create_control(row, parent, kFirstControlId + i);
             if (!control) return false;
             // Each row goes below the rows before it, so that table order is stacking order.
-            SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
             windows_[i] = control;
         }
@@ -261,10 +264,10 @@ private:
             case ControlKind::drop_target:
                 return nullptr;
         }
-        HWND control = CreateWindowExW(extended, window_class, widen(row.initial_text).c_str(), style,
-                                       row.left, row.top, row.width, row.height, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
-                                       nullptr);
+        HWND control =
+            CreateWindowExW(extended, window_class, widen(row.initial_text).c_str(), style,
+                            row.left, row.top, row.width, row.height, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         if (control && row.kind == ControlKind::group_box) {
             // The group box's children are real child windows: their notifications reach the
             // group box, which passes them on to the main window.
@@ -278,9 +281,9 @@ private:
         if (!register_transparent_label(instance_)) return false;
         big_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
                                                   IMAGE_ICON, kIconSize, kIconSize, 0));
-        small_icon_ = static_cast<HICON>(
-            LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
-                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        small_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                    GetSystemMetrics(SM_CYSMICON), 0));
         WNDCLASSEXW window_class = {};
         window_class.cbSize = sizeof window_class;
         window_class.lpfnWndProc = main_procedure;
@@ -422,12 +425,20 @@ LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, L
 
 }  // namespace
 
-bool initialise_platform() { return framework.initialise(); }
+bool initialise_platform() {
+    return framework.initialise();
+}
 
-WindowServices* win32_window() { return &framework; }
+WindowServices* win32_window() {
+    return &framework;
+}
 
-ShellServices* win32_shell() { return &framework; }
+ShellServices* win32_shell() {
+    return &framework;
+}
 
-HWND main_window() { return framework.main_window(); }
+HWND main_window() {
+    return framework.main_window();
+}
 
 }  // namespace quelvarn::win32
