@@ -22,6 +22,8 @@ class ChildProcess {
     virtual std::size_t read(std::uint8_t* buffer, std::size_t capacity) = 0;
     // The exit code once the child has ended; nullopt while it runs.
     virtual std::optional<std::uint32_t> exit_code() = 0;
+    // True when wait() also ends as soon as new output arrives (then long waits cost nothing).
+    virtual bool wakes_on_output() const { return false; }
     // Returns when the child ends, a window message arrives for this thread, or the time is up;
     // once the child has ended, only a message or the time.
     virtual void wait(int milliseconds) = 0;

@@ -22,6 +22,9 @@ constexpr std::size_t kReadBytes = 1023;
 // high one) and new output is still seen within a fiftieth of a second.
 constexpr int kShortestIdleWait = 5;
 constexpr int kLongestIdleWait = 20;
+// A child whose output ends the wait by itself needs no timer at all; the bound only guards
+// against a wake-up the system never delivers.
+constexpr int kEventDrivenIdleWait = 250;
 // A grandchild that inherited the pipe can hold it open after the child has gone: once the
 // child has exited, stop when the pipe has stayed quiet this long, or at the latest after the
 // second bound.
@@ -126,7 +129,7 @@ std::uint32_t read_whole_report(ChildProcess& child, ReportReader& reader) {
                 return *exit_code;
             }
         }
-        child.wait(idle_wait);
+        child.wait(child.wakes_on_output() ? kEventDrivenIdleWait : idle_wait);
         idle_wait = std::min(2 * idle_wait, kLongestIdleWait);
         drain_messages();
     }

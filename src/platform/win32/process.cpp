@@ -13,32 +13,46 @@ namespace {
 // Never 0, so a child we stopped never looks like a success.
 constexpr UINT kTerminatedExitCode = 1;
 
+// The read end is an overlapped named pipe: one read is always pending, and its event joins the
+// process handle and the message queue in the idle wait, so new output, the child's exit and a
+// window message each end the wait at once and a quiet child costs no wake-ups at all.
 class Win32Child final : public ChildProcess {
   public:
     Win32Child(OwnedHandle process, OwnedHandle read_end, DWORD id)
-        : process_(std::move(process)), read_end_(std::move(read_end)), id_(id) {}
+        : process_(std::move(process)),
+          read_end_(std::move(read_end)),
+          read_done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          id_(id) {
+        start_read();
+    }
+
+    ~Win32Child() override {
+        if (pending_) {
+            CancelIo(read_end_.get());
+            DWORD ignored = 0;
+            GetOverlappedResult(read_end_.get(), &overlapped_, &ignored, TRUE);
+        }
+    }
 
     std::uint32_t process_id() const override { return id_; }
 
     std::optional<std::size_t> bytes_waiting() override {
-        DWORD available = 0;
-        // Fails once the pipe is empty and its last writer has closed it (ERROR_BROKEN_PIPE).
-        if (!PeekNamedPipe(read_end_.get(), nullptr, 0, nullptr, &available, nullptr)) {
-            return std::nullopt;
-        }
-        return available;
+        collect_read(false);
+        if (offset_ < filled_) return filled_ - offset_;
+        if (closed_) return std::nullopt;
+        return 0;
     }
 
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override {
-        DWORD count = 0;
-        DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
-        if (!ReadFile(read_end_.get(), buffer, wanted, &count, nullptr)) return 0;
+        collect_read(false);
+        std::size_t count = std::min(capacity, filled_ - offset_);
+        std::copy(buffer_ + offset_, buffer_ + offset_ + count, buffer);
+        offset_ += count;
+        if (offset_ == filled_) start_read();
         return count;
     }
 
     std::optional<std::uint32_t> exit_code() override {
-        // A wait that ran out of time saw the child still running: no need to ask again.
-        if (!exited_ && !ask_for_exit_) return std::nullopt;
         // Asked of the handle, not of the code: a child may exit with 259 (STILL_ACTIVE).
         if (WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) return std::nullopt;
         exited_ = true;
@@ -47,14 +61,17 @@ class Win32Child final : public ChildProcess {
         return code;
     }
 
+    bool wakes_on_output() const override { return pending_ || closed_; }
+
     void wait(int milliseconds) override {
         // Once the child has ended its handle stays signalled; waiting on it would spin.
-        HANDLE process = process_.get();
-        DWORD count = exited_ ? 0 : 1;
-        DWORD woken = MsgWaitForMultipleObjectsEx(count, count ? &process : nullptr,
-                                                  static_cast<DWORD>(std::max(milliseconds, 0)),
-                                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        ask_for_exit_ = woken != WAIT_TIMEOUT;
+        HANDLE handles[2];
+        DWORD count = 0;
+        if (!exited_) handles[count++] = process_.get();
+        if (pending_) handles[count++] = read_done_.get();
+        MsgWaitForMultipleObjectsEx(count, count ? handles : nullptr,
+                                    static_cast<DWORD>(std::max(milliseconds, 0)), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
     }
 
     // Waits (briefly) until the child is really gone, so that the files it had open can be
@@ -66,12 +83,68 @@ class Win32Child final : public ChildProcess {
     }
 
   private:
+    void start_read() {
+        offset_ = filled_ = 0;
+        if (closed_ || pending_ || !read_done_) return;
+        overlapped_ = OVERLAPPED{};
+        overlapped_.hEvent = read_done_.get();
+        DWORD count = 0;
+        if (ReadFile(read_end_.get(), buffer_, sizeof buffer_, &count, &overlapped_)) {
+            filled_ = count;
+            if (count == 0) start_read();
+            return;
+        }
+        if (GetLastError() == ERROR_IO_PENDING) {
+            pending_ = true;
+        } else {
+            // ERROR_BROKEN_PIPE: the pipe is empty and every writer has closed it.
+            closed_ = true;
+        }
+    }
+
+    void collect_read(bool block) {
+        if (!pending_) return;
+        DWORD count = 0;
+        if (GetOverlappedResult(read_end_.get(), &overlapped_, &count, block)) {
+            pending_ = false;
+            filled_ = count;
+            offset_ = 0;
+            if (count == 0) start_read();
+        } else if (GetLastError() != ERROR_IO_INCOMPLETE) {
+            pending_ = false;
+            closed_ = true;
+        }
+    }
+
     OwnedHandle process_;
     OwnedHandle read_end_;
+    OwnedHandle read_done_;
     DWORD id_;
+    OVERLAPPED overlapped_{};
+    std::uint8_t buffer_[4096];
+    std::size_t offset_ = 0;
+    std::size_t filled_ = 0;
+    bool pending_ = false;
+    bool closed_ = false;
     bool exited_ = false;
-    bool ask_for_exit_ = true;
 };
+
+// An anonymous pipe cannot be read overlapped; a uniquely named one, open to this machine only,
+// can. The child's end is an ordinary synchronous handle.
+bool create_report_pipe(OwnedHandle& read_end, OwnedHandle& write_end) {
+    static LONG serial = 0;
+    std::wstring name = L"\\\\.\\pipe\\quelvarn-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(InterlockedIncrement(&serial)) + L"-" +
+                        std::to_wstring(GetTickCount());
+    read_end = OwnedHandle(CreateNamedPipeW(
+        name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 65536, 0,
+        nullptr));
+    if (!read_end) return false;
+    write_end = OwnedHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(write_end);
+}
 
 // Limits inheritance to the one handle given, so that two children started close together
 // never hold each other's pipes open. Empty when the system cannot do that.
@@ -109,12 +182,10 @@ class InheritOnly {
 std::unique_ptr<ChildProcess> Win32Processes::start_child(std::string_view program_path,
                                                           std::string_view command_line,
                                                           std::string_view working_folder) {
-    HANDLE read_handle = nullptr;
-    HANDLE write_handle = nullptr;
-    if (!CreatePipe(&read_handle, &write_handle, nullptr, 0)) return nullptr;
-    OwnedHandle read_end(read_handle);
+    OwnedHandle read_end;
     // Our copy is closed when this function returns, leaving the child as the only writer.
-    OwnedHandle write_end(write_handle);
+    OwnedHandle write_end;
+    if (!create_report_pipe(read_end, write_end)) return nullptr;
     if (!SetHandleInformation(write_end.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
         return nullptr;
     }
