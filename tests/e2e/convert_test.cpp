@@ -23,7 +23,7 @@ const std::wstring kLongClip = L"C:\\clips\\clip.mp4";
 const std::wstring kShortClip = L"C:\\clips\\short.mp4";
 
 class Conversion : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(make_folders(kClipFolder));
         ASSERT_TRUE(make_clip(kLongClip, 640, 360, 12));
@@ -120,8 +120,8 @@ TEST_F(Conversion, EveryInputConvertsToItsOwnNameAndSize) {
         std::wstring folder = c.input.substr(0, c.input.find_last_of(L'\\'));
         ASSERT_TRUE(make_folders(folder));
         if (c.input.size() > 4 && c.input.compare(c.input.size() - 4, 4, L".mkv") == 0) {
-            ProcessResult remuxed = run_process(
-                kConverter, L"-v error -i " + quoted(kShortClip) + L" -c copy -y " + quoted(c.input));
+            ProcessResult remuxed = run_process(kConverter, L"-v error -i " + quoted(kShortClip) +
+                                                                L" -c copy -y " + quoted(c.input));
             ASSERT_EQ(remuxed.exit_code, 0u) << remuxed.output;
         } else {
             ASSERT_TRUE(CopyFileW(kShortClip.c_str(), c.input.c_str(), FALSE));

@@ -39,8 +39,10 @@ void click_at(HWND window) {
     GetWindowRect(window, &rect);
     INPUT inputs[3] = {};
     for (INPUT& input : inputs) input.type = INPUT_MOUSE;
-    inputs[0].mi.dx = MulDiv((rect.left + rect.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    inputs[0].mi.dy = MulDiv((rect.top + rect.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    inputs[0].mi.dx =
+        MulDiv((rect.left + rect.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    inputs[0].mi.dy =
+        MulDiv((rect.top + rect.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
     inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
@@ -57,7 +59,7 @@ void make_clips() {
 }
 
 class Failure : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { make_clips(); }
 
     void SetUp() override {
@@ -164,7 +166,7 @@ TEST_F(Failure, EmptyPathAndAnInputThatIsItsOwnOutputAreRefusedWithABox) {
 
 // An ffmpeg.exe that is not ours: a copy of the child_writer helper under that name, sleeping.
 class ForeignConverter {
-public:
+  public:
     ForeignConverter() {
         const std::wstring folder = L"C:\\other tool";
         const std::wstring path = folder + L"\\ffmpeg.exe";
@@ -190,7 +192,7 @@ public:
         return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
     }
 
-private:
+  private:
     PROCESS_INFORMATION process_ = {};
 };
 
@@ -198,7 +200,7 @@ private:
 // foreign one keeps running, nothing partial stays, the exit code is 0. Before that, a press and
 // a drop during the run change nothing.
 class ClosingDuringAConversion : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { make_clips(); }
 };
 

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cwchar>
-#include <fstream>
 #include <sstream>
 
 #include "ui/controls.h"
@@ -48,6 +46,30 @@ POINT centre_on_screen(HWND window) {
     return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
+struct WindowSearch {
+    DWORD process;
+    const wchar_t* window_class;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window) &&
+        class_name(window) == search->window_class) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
+// The visible top-level windows of a process that are of a class.
+std::vector<HWND> process_windows(DWORD process, const wchar_t* window_class) {
+    WindowSearch search{process, window_class, {}};
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::vector<std::string> read_lines(const std::wstring& path) {
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
@@ -56,7 +78,8 @@ std::vector<std::string> read_lines(const std::wstring& path) {
     std::string content;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
     CloseHandle(handle);
     std::istringstream stream(content);
     for (std::string line; std::getline(stream, line);) lines.push_back(line);
@@ -66,7 +89,7 @@ std::vector<std::string> read_lines(const std::wstring& path) {
 // Installs the program in its test folder and starts it once, which provisions C:\ffmpeg with
 // the embedded tools, as on a user's first start.
 class InstalledProgram : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         ASSERT_TRUE(make_folders(kProgramFolder));
         std::wstring built = test_folder() + L"\\..\\quelvarn.exe";
@@ -89,7 +112,8 @@ const auto* installed = ::testing::AddGlobalTestEnvironment(new InstalledProgram
 
 std::wstring widen_utf8(std::string_view text) {
     if (text.empty()) return {};
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
@@ -105,9 +129,13 @@ std::string narrow_utf8(std::wstring_view text) {
     return narrow;
 }
 
-std::wstring helper_path(const wchar_t* name) { return test_folder() + L"\\" + name + L".exe"; }
+std::wstring helper_path(const wchar_t* name) {
+    return test_folder() + L"\\" + name + L".exe";
+}
 
-std::wstring quoted(const std::wstring& argument) { return L"\"" + argument + L"\""; }
+std::wstring quoted(const std::wstring& argument) {
+    return L"\"" + argument + L"\"";
+}
 
 ProcessResult run_process(const std::wstring& program, const std::wstring& arguments,
                           int timeout_ms) {
@@ -154,7 +182,8 @@ ProcessResult run_process(const std::wstring& program, const std::wstring& argum
     return result;
 }
 
-bool make_clip(const std::wstring& path, int width, int height, int seconds, const wchar_t* preset) {
+bool make_clip(const std::wstring& path, int width, int height, int seconds,
+               const wchar_t* preset) {
     std::wstring size = std::to_wstring(width) + L"x" + std::to_wstring(height);
     std::wstring length = std::to_wstring(seconds);
     std::wstring arguments = L"-v error -f lavfi -i testsrc2=size=" + size + L":rate=25:duration=" +
@@ -200,7 +229,8 @@ std::string file_bytes(const std::wstring& path) {
     if (handle == INVALID_HANDLE_VALUE) return bytes;
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     CloseHandle(handle);
     return bytes;
 }
@@ -219,11 +249,13 @@ std::vector<std::wstring> folder_entries(const std::wstring& folder) {
 }
 
 void empty_folder(const std::wstring& folder) {
-    for (const std::wstring& name : folder_entries(folder)) DeleteFileW((folder + L"\\" + name).c_str());
+    for (const std::wstring& name : folder_entries(folder))
+        DeleteFileW((folder + L"\\" + name).c_str());
 }
 
 bool make_folders(const std::wstring& folder) {
-    for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
+    for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos;
+         at = folder.find(L'\\', at + 1)) {
         CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
     }
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -236,7 +268,8 @@ std::vector<ProcessEntry> processes_named(const wchar_t* name) {
     if (snapshot == INVALID_HANDLE_VALUE) return found;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
         if (_wcsicmp(entry.szExeFile, name) == 0) {
             found.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
         }
@@ -283,18 +316,8 @@ RunningProgram::~RunningProgram() {
 }
 
 bool RunningProgram::find_window() {
-    window_ = nullptr;
-    EnumWindows(
-        [](HWND window, LPARAM self) -> BOOL {
-            auto* program = reinterpret_cast<RunningProgram*>(self);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != program->process_.dwProcessId || !IsWindowVisible(window)) return TRUE;
-            if (class_name(window) != L"QuelvarnMainWindow") return TRUE;
-            program->window_ = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(this));
+    std::vector<HWND> windows = process_windows(process_.dwProcessId, L"QuelvarnMainWindow");
+    window_ = windows.empty() ? nullptr : windows.front();
     return window_ != nullptr;
 }
 
@@ -305,7 +328,9 @@ HWND RunningProgram::control(std::string_view name) const {
     return GetDlgItem(parent, layout_control_id(name));
 }
 
-std::wstring RunningProgram::text(std::string_view name) const { return window_text(control(name)); }
+std::wstring RunningProgram::text(std::string_view name) const {
+    return window_text(control(name));
+}
 
 void RunningProgram::set_text(std::string_view name, const std::wstring& text) const {
     DWORD_PTR ignored = 0;
@@ -313,9 +338,13 @@ void RunningProgram::set_text(std::string_view name, const std::wstring& text) c
                         SMTO_ABORTIFHUNG, 10000, &ignored);
 }
 
-bool RunningProgram::enabled(std::string_view name) const { return IsWindowEnabled(control(name)); }
+bool RunningProgram::enabled(std::string_view name) const {
+    return IsWindowEnabled(control(name));
+}
 
-void RunningProgram::press() const { PostMessageW(control(controls::kChangeButton), BM_CLICK, 0, 0); }
+void RunningProgram::press() const {
+    PostMessageW(control(controls::kChangeButton), BM_CLICK, 0, 0);
+}
 
 int RunningProgram::drop(const std::vector<std::wstring>& paths) const {
     POINT target = centre_on_screen(control(controls::kPathBox));
@@ -323,7 +352,8 @@ int RunningProgram::drop(const std::vector<std::wstring>& paths) const {
     GetWindowRect(window_, &frame);
     POINT from = {frame.left - 40, target.y};
     std::wstring arguments = L"none files";
-    for (LONG value : {from.x, from.y, target.x, target.y}) arguments += L" " + std::to_wstring(value);
+    for (LONG value : {from.x, from.y, target.x, target.y})
+        arguments += L" " + std::to_wstring(value);
     for (const std::wstring& path : paths) arguments += L" " + quoted(path);
     ProcessResult dropped = run_process(helper_path(L"drop_source"), arguments, 60000);
     return dropped.finished ? static_cast<int>(dropped.exit_code) : -1;
@@ -340,50 +370,33 @@ bool RunningProgram::answers() const {
     return SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
 }
 
-bool RunningProgram::wait_handled(std::string_view trace_prefix, int before, int milliseconds) const {
+bool RunningProgram::wait_handled(std::string_view trace_prefix, int before,
+                                  int milliseconds) const {
     if (!wait_until([&] { return trace_count(trace_prefix) > before; }, milliseconds)) return false;
     // The handler disables the button before it first lets messages through, so a window that
     // answers and then shows the button enabled has finished the run. What follows the run up to
     // the next pumping of messages (a box's own loop, or the main loop) is over once the window
     // answers again.
-    return wait_until([&] { return answers() && enabled(controls::kChangeButton); }, milliseconds) &&
+    return wait_until([&] { return answers() && enabled(controls::kChangeButton); },
+                      milliseconds) &&
            answers();
 }
 
 std::vector<std::wstring> RunningProgram::boxes() const {
-    struct Search {
-        DWORD process;
-        std::vector<std::wstring> boxes;
-    } search{process_.dwProcessId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == search->process && IsWindowVisible(window) &&
-                class_name(window) == L"#32770") {
-                // The message of a box is its static control 0xFFFF.
-                HWND message = GetDlgItem(window, 0xFFFF);
-                search->boxes.push_back(window_text(window) + L"|" +
-                                        (message ? window_text(message) : std::wstring()));
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.boxes;
+    std::vector<std::wstring> boxes;
+    for (HWND box : process_windows(process_.dwProcessId, L"#32770")) {
+        // The message of a box is its static control 0xFFFF.
+        HWND message = GetDlgItem(box, 0xFFFF);
+        boxes.push_back(window_text(box) + L"|" +
+                        (message ? window_text(message) : std::wstring()));
+    }
+    return boxes;
 }
 
 void RunningProgram::close_boxes() const {
-    EnumWindows(
-        [](HWND window, LPARAM process) -> BOOL {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == static_cast<DWORD>(process) && class_name(window) == L"#32770") {
-                PostMessageW(window, WM_COMMAND, IDOK, 0);
-            }
-            return TRUE;
-        },
-        static_cast<LPARAM>(process_.dwProcessId));
+    for (HWND box : process_windows(process_.dwProcessId, L"#32770")) {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
     Sleep(200);
 }
 
@@ -420,7 +433,9 @@ TextSampler::TextSampler(const RunningProgram& program, std::string_view control
           }
       }) {}
 
-TextSampler::~TextSampler() { stop(); }
+TextSampler::~TextSampler() {
+    stop();
+}
 
 std::vector<std::wstring> TextSampler::stop() {
     running_ = false;

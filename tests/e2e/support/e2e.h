@@ -7,8 +7,6 @@
 #include <ole2.h>
 
 #include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -77,7 +75,7 @@ std::string narrow_utf8(std::wstring_view text);
 // Quelvarn started from its test folder as a user starts it, with the window framework's trace
 // of its events so the tests know when a press or a drop has reached its handler.
 class RunningProgram {
-public:
+  public:
     RunningProgram();
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
@@ -116,7 +114,7 @@ public:
     // The exit code, or -1 when the program has not ended within the time.
     long long exit_code_within(int milliseconds) const;
 
-private:
+  private:
     bool find_window();
 
     std::wstring trace_path_;
@@ -127,13 +125,13 @@ private:
 
 // Samples a control's text on a thread of its own every few milliseconds, keeping each change.
 class TextSampler {
-public:
+  public:
     TextSampler(const RunningProgram& program, std::string_view control);
     ~TextSampler();
     // Stops sampling and gives every distinct text seen, in order.
     std::vector<std::wstring> stop();
 
-private:
+  private:
     HWND control_;
     std::atomic<bool> running_{true};
     std::vector<std::wstring> texts_;
