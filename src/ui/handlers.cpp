@@ -1,5 +1,7 @@
 #include "ui/handlers.h"
 
+#include <vector>
+
 #include "app/globals.h"
 #include "platform/platform.h"
 #include "runner/runner.h"
@@ -33,7 +35,7 @@ struct StatusReporter {
 
 // Marks the window busy for the lifetime of a run.
 class BusyWindow {
-public:
+  public:
     BusyWindow() {
         run_in_progress = true;
         platform().window->enable_control(controls::kChangeButton, false);
@@ -62,7 +64,9 @@ Text output_base_name(std::string_view path) {
 }
 
 // -1 keeps the aspect ratio; -2 does too and rounds to the even size H.264 needs.
-Text scale_size(const Text& typed) { return typed == "-1" ? Text("-2") : typed; }
+Text scale_size(const Text& typed) {
+    return typed == "-1" ? Text("-2") : typed;
+}
 
 void fail_conversion(const Text& message, bool box_already_shown) {
     WindowServices& window = *platform().window;
@@ -70,7 +74,57 @@ void fail_conversion(const Text& message, bool box_already_shown) {
     if (!box_already_shown) window.show_message(message);
 }
 
-Text failure_message(const RunResult& result) {
+std::string_view trim_line(std::string_view line) {
+    size_t begin = line.find_first_not_of(" \t\r");
+    if (begin == std::string_view::npos) return {};
+    return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
+}
+
+// Without the "[scale @ 0000000000f99700] " tags the converter puts before a component's lines.
+std::string_view without_component_tags(std::string_view line) {
+    while (line.size() > 2 && line.front() == '[') {
+        size_t close = line.find("] ");
+        if (close == std::string_view::npos ||
+            line.substr(0, close).find(" @ ") == std::string_view::npos) {
+            break;
+        }
+        line = line.substr(close + 2);
+    }
+    return line;
+}
+
+// The line of a failed conversion's report that says why. The converter ends every failure with
+// the same "Conversion failed!"; the cause is the first message after the conversion started
+// ("Press [q] to stop"), or, when it failed before that, the last line before the verdict.
+Text failure_cause(std::string_view report) {
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < report.size();) {
+        size_t end = report.find('\n', start);
+        if (end == std::string_view::npos) end = report.size();
+        std::string_view line = trim_line(report.substr(start, end - start));
+        // A progress report ends in blanks and a CR, which the runner turns into blanks, so the
+        // next message may follow it on the same line, after its last field, speed=.
+        if (line.rfind("frame=", 0) == 0 || line.rfind("size=", 0) == 0) {
+            size_t speed = line.find("speed=");
+            size_t value =
+                speed == std::string_view::npos ? speed : line.find_first_not_of(' ', speed + 6);
+            size_t gap = value == std::string_view::npos ? value : line.find(' ', value);
+            line = gap == std::string_view::npos ? std::string_view() : trim_line(line.substr(gap));
+        }
+        bool noise = line.empty() || line == "Conversion failed!" ||
+                     line.rfind("Last message repeated", 0) == 0;
+        if (!noise) lines.push_back(line);
+        start = end + 1;
+    }
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].rfind("Press [q] to stop", 0) == 0 && i + 1 < lines.size()) {
+            return Text(without_component_tags(lines[i + 1]));
+        }
+    }
+    return lines.empty() ? Text() : Text(without_component_tags(lines.back()));
+}
+
+Text failure_message(const RunResult& result, std::string_view report) {
     switch (result.outcome) {
         case RunOutcome::missing_program:
             return join_texts({ffmpeg_path, " 不存在"});
@@ -79,13 +133,16 @@ Text failure_message(const RunResult& result) {
         case RunOutcome::exited:
             break;
     }
-    if (!result.last_line.empty()) return join_texts({"转换失败：", result.last_line});
+    Text cause = failure_cause(report);
+    if (!cause.empty()) return join_texts({"转换失败：", cause});
     return join_texts({"转换失败，转换程序的退出代码为 ", std::to_string(result.exit_code)});
 }
 
 }  // namespace
 
-bool tool_run_in_progress() { return run_in_progress; }
+bool tool_run_in_progress() {
+    return run_in_progress;
+}
 
 void discard_pending_output() {
     if (pending_output.empty()) return;
@@ -103,8 +160,8 @@ void on_file_dropped(std::string_view dropped_text) {
     {
         BusyWindow busy;
         StatusReporter reporter;
-        run_console_tool(ffmpeg_path, join_texts({" -i ", quote_argument(path)}), std::ref(reporter),
-                         nullptr, &probe_output);
+        run_console_tool(ffmpeg_path, join_texts({" -i ", quote_argument(path)}),
+                         std::ref(reporter), nullptr, &probe_output);
     }
     window.write_control_text(controls::kDurationStore,
                               text_between(probe_output, "Duration: ", ","));
@@ -135,17 +192,19 @@ void on_change_resolution_clicked() {
     Text source = short_path_if_spaced(input, [&files](std::string_view path, int capacity) {
         return files.short_path_name(path, capacity);
     });
-    Text scale = join_texts({"scale=", scale_size(window.read_control_text(controls::kWidthBox)), ":",
-                             scale_size(window.read_control_text(controls::kHeightBox))});
+    Text scale = join_texts({"scale=", scale_size(window.read_control_text(controls::kWidthBox)),
+                             ":", scale_size(window.read_control_text(controls::kHeightBox))});
     Text command_line = join_texts({" -i ", quote_argument(source), " -vf ", quote_argument(scale),
                                     " ", quote_argument(temporary), " -y"});
 
     RunResult result;
     StatusReporter reporter;
+    // Kept for the failure box: the converter explains a failure a few lines before its end.
+    Text report;
     {
         BusyWindow busy;
         pending_output = temporary;
-        result = run_console_tool(ffmpeg_path, command_line, std::ref(reporter), nullptr, nullptr);
+        result = run_console_tool(ffmpeg_path, command_line, std::ref(reporter), nullptr, &report);
     }
 
     bool succeeded = result.outcome == RunOutcome::exited && result.exit_code == 0;
@@ -157,7 +216,7 @@ void on_change_resolution_clicked() {
     if (succeeded) {
         fail_conversion(join_texts({"无法保存输出文件：", output}), false);
     } else {
-        fail_conversion(failure_message(result), reporter.box_shown);
+        fail_conversion(failure_message(result, report), reporter.box_shown);
     }
 }
 

@@ -17,7 +17,7 @@ using fakes::FakePlatform;
 constexpr std::string_view kConverter = "C:\\ffmpeg\\ffmpeg.exe";
 
 class HandlerTest : public ::testing::Test {
-protected:
+  protected:
     HandlerTest() {
         ffmpeg_path = Text(kConverter);
         fake.files.add_folder("C:\\ffmpeg");
@@ -82,7 +82,8 @@ TEST_F(HandlerTest, ConversionCommandLines) {
          "D:\\tools\\分辨率\\clip.mp4"},
         // Typed text cannot add arguments: a blank keeps the scale value one argument.
         {"D:\\tools", "E:\\videos\\clip.mp4", "640 -f", "-1",
-         " -i E:\\videos\\clip.mp4 -vf \"scale=640 -f:-2\" D:\\tools\\分辨率\\clip.converting.mp4 -y",
+         " -i E:\\videos\\clip.mp4 -vf \"scale=640 -f:-2\" D:\\tools\\分辨率\\clip.converting.mp4 "
+         "-y",
          "D:\\tools\\分辨率\\clip.mp4"},
         {"D:", "E:\\videos\\clip.mp4", "-1", "1920",
          " -i E:\\videos\\clip.mp4 -vf scale=-2:1920 D:\\分辨率\\clip.converting.mp4 -y",
@@ -146,8 +147,24 @@ TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
         const char* box;
     };
     const Case cases[] = {
-        {"converter error line", "Stream #0:0: Video\n[Parsed_scale_0] Invalid size 'abc'\n", 1,
-         "转换失败：[Parsed_scale_0] Invalid size 'abc'"},
+        // The cause comes before the converter's closing verdict.
+        {"filter error",
+         "Stream mapping:\r\n  Stream #0:0 -> #0:0 (h264 (native) -> h264 (libx264))\r\n"
+         "Press [q] to stop, [?] for help\r\n"
+         "[Parsed_scale_0 @ 0000000000f99700] [Eval @ 000000000021e260] Undefined constant or "
+         "missing '(' in 'abc'\r\n    Last message repeated 1 times\r\n"
+         "[Parsed_scale_0 @ 0000000000f99700] Failed to configure output pad on Parsed_scale_0\r\n"
+         "Error reinitializing filters!\r\nConversion failed!\r\n",
+         1, "转换失败：Undefined constant or missing '(' in 'abc'"},
+        {"failed before converting",
+         "Input #0, mov,mp4\r\nD:\\tools\\分辨率\\clip.converting.mp4: Permission denied\r\n", 1,
+         "转换失败：D:\\tools\\分辨率\\clip.converting.mp4: Permission denied"},
+        {"progress then error",
+         "Press [q] to stop, [?] for help\r\n"
+         "frame=   10 fps=0.0 time=00:00:00.40 bitrate=N/A speed=   1x    \r"
+         "Error while decoding stream #0:0: Invalid data found when processing input\r\n"
+         "Conversion failed!\r\n",
+         1, "转换失败：Error while decoding stream #0:0: Invalid data found when processing input"},
         {"nothing reported", "", 3, "转换失败，转换程序的退出代码为 3"},
         // The status box already named the cause: no second box.
         {"status box", "E:\\v\\clip.mp4: No such file or directory\n", 1, "文件不存在11"},
@@ -229,9 +246,10 @@ TEST_F(HandlerTest, RefusedPressesStartNothing) {
 }
 
 TEST_F(HandlerTest, DropProbesTheFirstFileQuoted) {
-    script_run("Input #0, mov,mp4\n  Duration: 00:01:05.30, start: 0.000000, bitrate: 2516 kb/s\n"
-               "At least one output file must be specified\n",
-               1);
+    script_run(
+        "Input #0, mov,mp4\n  Duration: 00:01:05.30, start: 0.000000, bitrate: 2516 kb/s\n"
+        "At least one output file must be specified\n",
+        1);
 
     on_file_dropped("E:\\my videos\\clip.mp4\r\nE:\\other.mp4\r\n");
 
@@ -291,7 +309,8 @@ TEST_F(HandlerTest, AbandonedConversionLeavesNoPartialFile) {
     fake.processes.scripts.push_back(slow);
     bool partial_seen = false;
     fake.processes.on_wait = [&] {
-        if (!partial_seen) fake.files.add_file("D:\\tools\\分辨率\\clip.converting.mp4", bytes_of("partial"));
+        if (!partial_seen)
+            fake.files.add_file("D:\\tools\\分辨率\\clip.converting.mp4", bytes_of("partial"));
     };
     fake.window.on_drain = [&] {
         if (partial_seen || !fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4")) return;
