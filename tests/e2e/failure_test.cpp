@@ -238,7 +238,7 @@ TEST_F(ClosingDuringAConversion, StopsOurConverterOnlyAndLeavesNothingPartial) {
         // A press (the mouse on the disabled button, and a click message) and a drop: refused.
         click_at(program.control(controls::kChangeButton));
         program.press();
-        EXPECT_EQ(program.drop({kClip}), 0);
+        EXPECT_EQ(program.drop({kClip}, true), 0);
         ASSERT_TRUE(program.answers());
         EXPECT_EQ(program.text(controls::kPathBox), kLongClip);
         EXPECT_EQ(program.text(controls::kDurationStore), duration);

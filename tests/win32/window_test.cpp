@@ -534,8 +534,8 @@ TEST_F(MainWindow, EnterAndF1InAnEditBoxDoNothing) {
 }
 
 // Drags with the helper program from beside the window onto a point of it; the drop effect.
-int drag_and_drop(HWND main_window, POINT target, const wchar_t* keys, const wchar_t* kind,
-                  const std::vector<std::wstring>& items) {
+int drag_and_drop_once(HWND main_window, POINT target, const wchar_t* keys, const wchar_t* kind,
+                       const std::vector<std::wstring>& items) {
     RECT frame;
     GetWindowRect(main_window, &frame);
     POINT from = {frame.left - 40, target.y};
@@ -561,6 +561,18 @@ int drag_and_drop(HWND main_window, POINT target, const wchar_t* keys, const wch
     return static_cast<int>(code);
 }
 
+// On a loaded machine a drag can end before the target has answered it; a drag that should be
+// accepted is then made again (a refused one raises no event, so nothing is counted twice).
+int drag_and_drop(HWND main_window, POINT target, const wchar_t* keys, const wchar_t* kind,
+                  const std::vector<std::wstring>& items, int expected_effect) {
+    int effect = DROPEFFECT_NONE;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        effect = drag_and_drop_once(main_window, target, keys, kind, items);
+        if (expected_effect == DROPEFFECT_NONE || effect != DROPEFFECT_NONE) break;
+    }
+    return effect;
+}
+
 TEST_F(MainWindow, FilesDroppedOnThePathBoxRaiseOneFilesEvent) {
     struct Case {
         const wchar_t* keys;
@@ -581,7 +593,7 @@ TEST_F(MainWindow, FilesDroppedOnThePathBoxRaiseOneFilesEvent) {
         SCOPED_TRACE(drop.event_text);
         size_t events_before = files_events(program.trace()).size();
         EXPECT_EQ(drag_and_drop(program.window(), centre_on_screen(path_box), drop.keys, L"files",
-                                drop.paths),
+                                drop.paths, drop.effect),
                   drop.effect);
         ASSERT_TRUE(wait_until([&] { return files_events(program.trace()).size() > events_before; },
                                10000));
@@ -628,7 +640,7 @@ TEST_F(MainWindow, DropsElsewhereOrOfTextOrWithCtrlShiftChangeNothing) {
     for (const Case& drop : cases) {
         SCOPED_TRACE(drop.what);
         EXPECT_EQ(drag_and_drop(program.window(), drop.target, drop.keys, drop.kind,
-                                {L"C:\\videos\\clip.mp4"}),
+                                {L"C:\\videos\\clip.mp4"}, drop.effect),
                   drop.effect);
         Sleep(500);
         EXPECT_TRUE(files_events(program.trace()).empty());

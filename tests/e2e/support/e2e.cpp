@@ -346,7 +346,7 @@ void RunningProgram::press() const {
     PostMessageW(control(controls::kChangeButton), BM_CLICK, 0, 0);
 }
 
-int RunningProgram::drop(const std::vector<std::wstring>& paths) const {
+int RunningProgram::drop(const std::vector<std::wstring>& paths, bool expect_refusal) const {
     POINT target = centre_on_screen(control(controls::kPathBox));
     RECT frame;
     GetWindowRect(window_, &frame);
@@ -355,8 +355,15 @@ int RunningProgram::drop(const std::vector<std::wstring>& paths) const {
     for (LONG value : {from.x, from.y, target.x, target.y})
         arguments += L" " + std::to_wstring(value);
     for (const std::wstring& path : paths) arguments += L" " + quoted(path);
-    ProcessResult dropped = run_process(helper_path(L"drop_source"), arguments, 60000);
-    return dropped.finished ? static_cast<int>(dropped.exit_code) : -1;
+    // On a loaded machine a drag can end before the target has answered it; a drop that should
+    // be accepted is then made again (a refused drop raises no event, so nothing happens twice).
+    int effect = -1;
+    for (int attempt = 0; attempt < (expect_refusal ? 1 : 3); ++attempt) {
+        ProcessResult dropped = run_process(helper_path(L"drop_source"), arguments, 60000);
+        effect = dropped.finished ? static_cast<int>(dropped.exit_code) : -1;
+        if (effect > 0) break;
+    }
+    return effect;
 }
 
 int RunningProgram::trace_count(std::string_view prefix) const {

@@ -92,8 +92,9 @@ class RunningProgram {
     // Presses the button with a posted click, as the keyboard or the mouse would.
     void press() const;
     // Drags the files from beside the window onto the path box by the system's own drag and
-    // drop; the drop effect the program chose (0 when it refused).
-    int drop(const std::vector<std::wstring>& paths) const;
+    // drop; the drop effect the program chose (0 when it refused). A drop that comes back
+    // refused is tried again unless a refusal is what the test expects.
+    int drop(const std::vector<std::wstring>& paths, bool expect_refusal = false) const;
 
     // Lines of the trace starting with `prefix`.
     int trace_count(std::string_view prefix) const;
