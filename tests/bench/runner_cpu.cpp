@@ -14,6 +14,7 @@
 #include "platform/win32/process.h"
 #include "platform/win32/wide.h"
 #include "runner/runner.h"
+#include "windows_test_support.h"
 
 namespace quelvarn {
 namespace {
@@ -85,7 +86,7 @@ int wmain(int argc, wchar_t** argv) {
     if (seconds <= 0) seconds = 5;
     BenchWindow window;
     set_platform({&window, &win32_files(), &win32_processes()});
-    Text writer = win32::narrow(testing::own_folder()) + "\\child_writer.exe";
+    Text writer = win32::narrow(test_support::test_folder()) + "\\child_writer.exe";
 
     Sample before_sleep = sample();
     Sleep(static_cast<DWORD>(seconds * 1000));

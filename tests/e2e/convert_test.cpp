@@ -26,7 +26,8 @@ class Conversion : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(make_folders(kClipFolder));
-        ASSERT_TRUE(make_clip(kLongClip, 640, 360, 12));
+        // Large enough that the conversion reports its progress several times even on a quiet machine.
+        ASSERT_TRUE(make_clip(kLongClip, 1280, 720, 12));
         ASSERT_TRUE(make_clip(kShortClip, 320, 180, 3));
     }
 
@@ -81,7 +82,7 @@ TEST_F(Conversion, DroppedClipIsProbedThenConvertedToTheEvenKeepAspectSizeWhileT
     }
     EXPECT_GE(climbing.size(), 2u) << "too few progress texts seen during the conversion";
 
-    // 640x360 at height 240: 426.67 rounds to the even 426 (-1 alone would ask for an odd 427,
+    // 1280x720 at height 240: 426.67 rounds to the even 426 (-1 alone would ask for an odd 427,
     // which the H.264 encoder refuses).
     EXPECT_THAT(folder_entries(kOutputFolder), ElementsAre(L"clip.mp4"));
     EXPECT_EQ(frame_size(std::wstring(kOutputFolder) + L"\\clip.mp4"), "426x240");

@@ -26,29 +26,6 @@ const std::wstring kOtherClip = L"C:\\clips\\other.mp4";
 const std::wstring kLongClip = L"C:\\clips\\long.mp4";
 const std::wstring kOutput = std::wstring(kOutputFolder) + L"\\clip.mp4";
 
-void send_key(WORD key) {
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = key;
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-void click_at(HWND window) {
-    RECT rect;
-    GetWindowRect(window, &rect);
-    INPUT inputs[3] = {};
-    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
-    inputs[0].mi.dx =
-        MulDiv((rect.left + rect.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    inputs[0].mi.dy =
-        MulDiv((rect.top + rect.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(3, inputs, sizeof(INPUT));
-}
-
 // The clips, made once for the whole program.
 void make_clips() {
     if (file_exists(kLongClip)) return;
@@ -236,7 +213,7 @@ TEST_F(ClosingDuringAConversion, StopsOurConverterOnlyAndLeavesNothingPartial) {
         EXPECT_FALSE(program.enabled(controls::kChangeButton));
 
         // A press (the mouse on the disabled button, and a click message) and a drop: refused.
-        click_at(program.control(controls::kChangeButton));
+        click_at(centre_on_screen(program.control(controls::kChangeButton)));
         program.press();
         EXPECT_EQ(program.drop({kClip}, true), 0);
         ASSERT_TRUE(program.answers());
@@ -248,7 +225,7 @@ TEST_F(ClosingDuringAConversion, StopsOurConverterOnlyAndLeavesNothingPartial) {
             << "the conversion ended before the window was closed";
 
         if (by_escape) {
-            click_at(program.control(controls::kWidthBox));
+            click_at(centre_on_screen(program.control(controls::kWidthBox)));
             Sleep(300);
             send_key(VK_ESCAPE);
         } else {

@@ -8,14 +8,6 @@
 
 namespace quelvarn::testing {
 
-// The folder holding this test program (the helper programs are built beside it).
-inline std::wstring own_folder() {
-    std::wstring name(32768, L'\0');
-    DWORD size = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-    name.resize(size);
-    return name.substr(0, name.find_last_of(L'\\'));
-}
-
 // Starts `program` with `command_line`, reads its standard output until it closes and waits for
 // it to end. Nothing when it could not be started.
 inline std::optional<std::string> run_and_capture(const std::wstring& program,

@@ -1,8 +1,8 @@
 // The Win32 file services against the real file system of a throwaway Wine prefix.
 #include "platform/win32/files.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
@@ -10,6 +10,7 @@
 #include "child_output.h"
 #include "platform/win32/wide.h"
 #include "text/paths.h"
+#include "windows_test_support.h"
 
 namespace quelvarn {
 namespace {
@@ -221,14 +222,14 @@ TEST_F(FilesTest, ShortPathNameOfAPathLongerThan255Characters) {
 
 TEST(ProgramFolder, IsTheExecutablesFolderWithoutTrailingBackslash) {
     Text folder = win32_files().program_folder();
-    EXPECT_EQ(folder, win32::narrow(testing::own_folder()));
+    EXPECT_EQ(folder, win32::narrow(test_support::test_folder()));
     ASSERT_FALSE(folder.empty());
     EXPECT_NE(folder.back(), '\\');
     EXPECT_TRUE(win32_files().path_present(folder + "\\win32_files_test.exe"));
 }
 
 TEST(ProgramFolder, AtADriveRootIsTheDriveAlone) {
-    std::wstring helper = testing::own_folder() + L"\\echo_args.exe";
+    std::wstring helper = test_support::test_folder() + L"\\echo_args.exe";
     const std::wstring at_root = L"C:\\qv_echo_args.exe";
     ASSERT_TRUE(CopyFileW(helper.c_str(), at_root.c_str(), FALSE));
     std::optional<std::string> output =

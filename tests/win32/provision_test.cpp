@@ -20,25 +20,18 @@
 #include "platform/win32/wide.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
+#include "windows_test_support.h"
 
 namespace quelvarn {
 namespace {
 
 using win32::narrow;
 using win32::widen;
+using namespace test_support;
 
 constexpr wchar_t kTools[] = L"C:\\ffmpeg";
 constexpr wchar_t kStaging[] = L"C:\\ffmpeg.partial";
 const wchar_t* const kToolNames[] = {L"ffmpeg.exe", L"ffplay.exe", L"ffprobe.exe"};
-
-std::wstring test_folder() {
-    wchar_t path[MAX_PATH * 4];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-std::wstring program_path() { return test_folder() + L"\\..\\quelvarn.exe"; }
 
 std::wstring pinned_tool(const wchar_t* name) {
     std::wstring folder = L"Z:" + widen(QUELVARN_PAYLOAD_DIR);
@@ -48,7 +41,9 @@ std::wstring pinned_tool(const wchar_t* name) {
     return folder + L"\\" + name;
 }
 
-std::wstring in_tools(const wchar_t* name) { return std::wstring(kTools) + L"\\" + name; }
+std::wstring in_tools(const wchar_t* name) {
+    return std::wstring(kTools) + L"\\" + name;
+}
 
 std::optional<std::string> read_file(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -85,7 +80,9 @@ long long file_size(const std::wstring& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const wchar_t* path) {
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool is_folder(const wchar_t* path) {
     DWORD attributes = GetFileAttributesW(path);
@@ -164,22 +161,10 @@ ConsoleRun run_console(const std::wstring& program, const std::wstring& argument
     return run;
 }
 
-std::wstring window_text(HWND window) {
-    wchar_t text[1024] = {};
-    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::wstring class_name(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
 // Quelvarn started as a user starts it. `while_hidden` runs on every poll until the main window
 // is visible; `on_shown` once, at the first poll that finds it visible.
 class Start {
-public:
+  public:
     explicit Start(std::function<void()> while_hidden = {}, std::function<void()> on_shown = {}) {
         std::wstring command = L"\"" + program_path() + L"\"";
         STARTUPINFOW startup{};
@@ -238,7 +223,7 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     struct Search {
         DWORD process;
         const wchar_t* window_class;
@@ -286,8 +271,9 @@ TEST(FirstStart, WritesTheThreeToolsBeforeTheWindowShowsAndTheConverterWorks) {
 
     // A clip made by the provisioned converter itself, then converted as the window does it.
     const std::wstring converter = in_tools(L"ffmpeg.exe");
-    ConsoleRun make = run_console(converter, L"-f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
-                                             L"-pix_fmt yuv420p C:\\clip.mp4 -y");
+    ConsoleRun make = run_console(converter,
+                                  L"-f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
+                                  L"-pix_fmt yuv420p C:\\clip.mp4 -y");
     ASSERT_EQ(make.exit_code, 0u) << make.report;
     ConsoleRun convert = run_console(converter, L"-i C:\\clip.mp4 -vf scale=-2:120 C:\\out.mp4 -y");
     EXPECT_EQ(convert.exit_code, 0u) << convert.report;
@@ -351,8 +337,8 @@ TEST(BlockedStart, AFileNamedCffmpegIsLeftAloneAndTheConverterPathStillSet) {
 // A file at the staging path, held open without sharing, can neither be cleared nor replaced
 // by a folder: that start writes nothing and leaves no C:\ffmpeg; the next one provisions.
 TEST(FailedStart, AStagingPathThatCannotBeClearedLeavesNothingAndTheNextStartProvisions) {
-    HANDLE obstacle = CreateFileW(kStaging, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  0, nullptr);
+    HANDLE obstacle =
+        CreateFileW(kStaging, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(obstacle, INVALID_HANDLE_VALUE);
     {
         Start start;
@@ -408,7 +394,7 @@ TEST(IsDirectory, IsTrueOnlyForAFolder) {
 
 // The writer on its own, with the program's resources loaded as data.
 class ResourceWriter : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         module_ = LoadLibraryExW(program_path().c_str(), nullptr,
                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -444,8 +430,8 @@ TEST_F(ResourceWriter, ReportsFailureAndLeavesNoFile) {
     EXPECT_TRUE(folder_entries(L"C:\\fails").empty());
 
     // A target someone holds open without sharing cannot be written.
-    HANDLE held = CreateFileW(L"C:\\fails\\held.exe", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
-                              nullptr);
+    HANDLE held =
+        CreateFileW(L"C:\\fails\\held.exe", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(payloads.write_payload(1, "C:\\fails\\held.exe"));
     CloseHandle(held);

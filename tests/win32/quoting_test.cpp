@@ -13,6 +13,7 @@
 #include "child_output.h"
 #include "platform/win32/wide.h"
 #include "text/paths.h"
+#include "windows_test_support.h"
 
 namespace quelvarn {
 namespace {
@@ -85,7 +86,7 @@ TEST(QuoteArgument, AllTogetherOnOneLineStaySeparate) {
 
 TEST(QuoteArgument, ARealChildReceivesEachArgumentUnchanged) {
     const std::vector<Text>& arguments = hostile_arguments();
-    std::wstring program = testing::own_folder() + L"\\echo_args.exe";
+    std::wstring program = test_support::test_folder() + L"\\echo_args.exe";
     std::optional<std::string> output =
         testing::run_and_capture(program, command_line_of(arguments));
     ASSERT_TRUE(output.has_value()) << "echo_args.exe did not start";

@@ -19,6 +19,7 @@
 #include "runner/analysis.h"
 #include "runner/runner.h"
 #include "ui/controls.h"
+#include "windows_test_support.h"
 
 namespace quelvarn {
 namespace {
@@ -91,7 +92,7 @@ class RunnerWin32Test : public ::testing::Test {
         set_platform({&window, &win32_files(), &win32_processes()});
         window.texts[Text(controls::kProgressLabel)] = "进度：";
         window.texts[Text(controls::kDurationStore)] = "00:03:07.52";
-        folder = win32::narrow(testing::own_folder());
+        folder = win32::narrow(test_support::test_folder());
         writer = folder + "\\child_writer.exe";
     }
     void TearDown() override { set_platform({}); }

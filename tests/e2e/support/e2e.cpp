@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
-#include <sstream>
 
 #include "ui/controls.h"
 #include "ui/layout.h"
@@ -13,38 +12,6 @@
 namespace quelvarn::e2e {
 
 namespace {
-
-std::wstring test_folder() {
-    wchar_t path[MAX_PATH * 4];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-std::wstring class_name(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
-std::wstring window_text(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 10000, &length)) {
-        return L"<no answer>";
-    }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 10000, &copied);
-    text.resize(copied);
-    return text;
-}
-
-POINT centre_on_screen(HWND window) {
-    RECT rect;
-    GetWindowRect(window, &rect);
-    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
 
 struct WindowSearch {
     DWORD process;
@@ -68,22 +35,6 @@ std::vector<HWND> process_windows(DWORD process, const wchar_t* window_class) {
     WindowSearch search{process, window_class, {}};
     EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-std::vector<std::string> read_lines(const std::wstring& path) {
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    std::vector<std::string> lines;
-    if (handle == INVALID_HANDLE_VALUE) return lines;
-    std::string content;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        content.append(buffer, got);
-    CloseHandle(handle);
-    std::istringstream stream(content);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
 }
 
 // Installs the program in its test folder and starts it once, which provisions C:\ffmpeg with
@@ -127,10 +78,6 @@ std::string narrow_utf8(std::wstring_view text) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
                         nullptr, nullptr);
     return narrow;
-}
-
-std::wstring helper_path(const wchar_t* name) {
-    return test_folder() + L"\\" + name + L".exe";
 }
 
 std::wstring quoted(const std::wstring& argument) {

@@ -12,7 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "windows_test_support.h"
+
 namespace quelvarn::e2e {
+
+using namespace test_support;
 
 // The program runs from a folder of the test prefix, so its 分辨率 folder belongs to the test.
 inline constexpr wchar_t kProgramFolder[] = L"C:\\Quelvarn";
@@ -20,8 +24,6 @@ inline constexpr wchar_t kProgram[] = L"C:\\Quelvarn\\quelvarn.exe";
 inline constexpr wchar_t kOutputFolder[] = L"C:\\Quelvarn\\分辨率";
 inline constexpr wchar_t kConverter[] = L"C:\\ffmpeg\\ffmpeg.exe";
 inline constexpr wchar_t kProber[] = L"C:\\ffmpeg\\ffprobe.exe";
-
-std::wstring helper_path(const wchar_t* name);
 
 // Argument quoting for the command lines the tests build (paths without quotes or trailing
 // backslashes).
@@ -58,16 +60,6 @@ struct ProcessEntry {
     std::wstring name;
 };
 std::vector<ProcessEntry> processes_named(const wchar_t* name);
-
-template <typename Condition>
-bool wait_until(Condition condition, int milliseconds) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) return true;
-        if (static_cast<int>(GetTickCount() - start) >= milliseconds) return false;
-        Sleep(10);
-    }
-}
 
 std::wstring widen_utf8(std::string_view text);
 std::string narrow_utf8(std::wstring_view text);
