@@ -138,8 +138,8 @@ bool create_report_pipe(OwnedHandle& read_end, OwnedHandle& write_end) {
                         std::to_wstring(GetTickCount());
     read_end = OwnedHandle(CreateNamedPipeW(
         name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 65536, 0,
-        nullptr));
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 65536,
+        0, nullptr));
     if (!read_end) return false;
     write_end = OwnedHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -177,11 +177,9 @@ class InheritOnly {
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
-}  // namespace
-
-std::unique_ptr<ChildProcess> Win32Processes::start_child(std::string_view program_path,
-                                                          std::string_view command_line,
-                                                          std::string_view working_folder) {
+std::unique_ptr<ChildProcess> start_once(std::string_view program_path,
+                                         std::string_view command_line,
+                                         std::string_view working_folder) {
     OwnedHandle read_end;
     // Our copy is closed when this function returns, leaving the child as the only writer.
     OwnedHandle write_end;
@@ -215,6 +213,21 @@ std::unique_ptr<ChildProcess> Win32Processes::start_child(std::string_view progr
     OwnedHandle thread(started.hThread);
     return std::make_unique<Win32Child>(OwnedHandle(started.hProcess), std::move(read_end),
                                         started.dwProcessId);
+}
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> Win32Processes::start_child(std::string_view program_path,
+                                                          std::string_view command_line,
+                                                          std::string_view working_folder) {
+    // A start now and then fails for a passing reason on a busy system (seen under Wine); a
+    // failed start has started nothing, so it is simply tried again before it is reported.
+    for (int attempt = 0;; ++attempt) {
+        std::unique_ptr<ChildProcess> child =
+            start_once(program_path, command_line, working_folder);
+        if (child || attempt == 2) return child;
+        Sleep(50);
+    }
 }
 
 }  // namespace quelvarn::win32
