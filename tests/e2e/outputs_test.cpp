@@ -158,8 +158,9 @@ TEST_F(Outputs, PictureIsEightBit420H264HighOrLowerWithItsColoursNamed) {
         SCOPED_TRACE(narrow_utf8(c.clip));
         std::wstring output = convert(c.clip, L"-1", L"90");
         std::vector<Fields> streams = streams_of(output);
-        ASSERT_EQ(streams.size(), 1u);
+        ASSERT_FALSE(streams.empty());
         Fields& video = streams[0];
+        EXPECT_EQ(video["codec_type"], "video");
         EXPECT_EQ(video["codec_name"], "h264");
         EXPECT_EQ(video["pix_fmt"], "yuv420p");
         EXPECT_THAT(video["profile"], AnyOf("High", "Main", "Baseline", "Constrained Baseline"));
@@ -217,6 +218,21 @@ TEST_F(Outputs, TitleCreationTimeAndRotationSurvive) {
     ASSERT_FALSE(streams.empty());
     EXPECT_EQ(streams[0]["width"] + "x" + streams[0]["height"], "54x96");
     EXPECT_EQ(streams[0].count("tag:rotate"), 0u);
+}
+
+// Sound with a cover picture has no picture to resize: one box says so, nothing is written.
+TEST_F(Outputs, SoundWithACoverPictureIsRefusedWithABox) {
+    int drops = program.trace_count("files ");
+    ASSERT_EQ(program.drop({source_clip(L"cover.mp3")}), DROPEFFECT_COPY);
+    ASSERT_TRUE(program.wait_handled("files ", drops)) << "the probe did not finish";
+    int presses = program.trace_count("clicked ");
+    program.press();
+    ASSERT_TRUE(program.wait_handled("clicked ", presses)) << "the press did not finish";
+    EXPECT_THAT(program.boxes(),
+                ElementsAre(L"信息：|转换失败：文件中没有可以修改分辨率的视频画面。"));
+    program.close_boxes();
+    EXPECT_EQ(program.text(controls::kProgressLabel), L"进度：失败");
+    EXPECT_THAT(folder_entries(kOutputFolder), IsEmpty());
 }
 
 }  // namespace
