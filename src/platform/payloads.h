@@ -20,8 +20,4 @@ public:
     virtual bool write_payload(int index, std::string_view path) = 0;
 };
 
-// The installed writer; null when the program carries no payloads.
-PayloadWriter* payload_writer();
-void set_payload_writer(PayloadWriter* writer);
-
 }  // namespace quelvarn

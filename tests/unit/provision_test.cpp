@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "app/shell.h"
-#include "platform/payloads.h"
+#include "app/provision.h"
+#include "platform/platform.h"
 #include "support/fake_platform.h"
 
 namespace quelvarn {
@@ -21,8 +21,8 @@ Bytes payload_bytes(int index) { return bytes_of("payload " + std::to_string(ind
 // real writer would. Can be told to fail at one payload, or to run something before a write.
 class FakePayloads : public PayloadWriter {
 public:
-    explicit FakePayloads(fakes::FakeFiles& files) : files_(files) { set_payload_writer(this); }
-    ~FakePayloads() override { set_payload_writer(nullptr); }
+    explicit FakePayloads(fakes::FakeFiles& files) : files_(files) { platform().payloads = this; }
+    ~FakePayloads() override { platform().payloads = nullptr; }
 
     bool write_payload(int index, std::string_view path) override {
         writes.emplace_back(path);
@@ -143,7 +143,7 @@ TEST_F(ProvisionTest, AToolsFolderThatAppearsWhileWritingIsKeptAndTheStagingRemo
 }
 
 TEST_F(ProvisionTest, WithoutPayloadsNothingIsCreated) {
-    set_payload_writer(nullptr);
+    platform().payloads = nullptr;
 
     provision_tools();
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 
 #include "text/text.h"
@@ -17,7 +18,7 @@ class FileDropTarget;
 class DropTargetComponent {
   public:
     // Drops are announced with `event_message` posted to `event_window`.
-    DropTargetComponent(HWND event_window, UINT event_message, bool (*accepting)());
+    DropTargetComponent(HWND event_window, UINT event_message, std::function<bool()> accepting);
     ~DropTargetComponent();
     DropTargetComponent(const DropTargetComponent&) = delete;
     DropTargetComponent& operator=(const DropTargetComponent&) = delete;

@@ -106,23 +106,6 @@ bool Win32Files::is_directory(std::string_view path) {
     return PathIsDirectoryW(widen(path).c_str()) == FILE_ATTRIBUTE_DIRECTORY;
 }
 
-bool Win32Files::save_file(std::string_view path, const Bytes& content) {
-    if (path.empty()) return false;
-    FileHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
-    const std::uint8_t* next = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
-        DWORD written = 0;
-        if (!WriteFile(file.get(), next, chunk, &written, nullptr) || written == 0) return false;
-        next += written;
-        left -= written;
-    }
-    return true;
-}
-
 bool Win32Files::delete_file(std::string_view path) {
     if (path.empty()) return false;
     return DeleteFileW(widen(path).c_str()) != 0;
@@ -180,7 +163,7 @@ Text Win32Files::short_path_name(std::string_view path, int capacity) {
     buffer.resize(size);
     Text shortened = narrow(buffer);
     // The caller's capacity counts the program's UTF-8 bytes and the terminating zero.
-    if (byte_length(shortened) + 1 > capacity) return {};
+    if (static_cast<int>(shortened.size()) + 1 > capacity) return {};
     return shortened;
 }
 

@@ -9,7 +9,6 @@
 #include "platform/win32/drop_target.h"
 #include "platform/win32/transparent_label.h"
 #include "platform/win32/wide.h"
-#include "ui/layout.h"
 
 namespace quelvarn::win32 {
 
@@ -47,6 +46,18 @@ std::wstring environment_value(const wchar_t* name) {
     return value;
 }
 
+// The drop target ends every path of a drop with "\r\n".
+std::vector<Text> split_paths(std::string_view text) {
+    std::vector<Text> paths;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) paths.emplace_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return paths;
+}
+
 Text hex_bytes(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";
     Text hex;
@@ -57,10 +68,9 @@ Text hex_bytes(std::string_view bytes) {
     return hex;
 }
 
-class Framework final : public WindowServices, public ShellServices {
+class Framework final : public WindowServices {
   public:
     bool initialise() {
-        ui_thread_ = GetCurrentThreadId();
         instance_ = GetModuleHandleW(nullptr);
         trace_path_ = environment_value(L"QUELVARN_TRACE");
 
@@ -117,23 +127,15 @@ class Framework final : public WindowServices, public ShellServices {
         return answer > 0 ? answer - 1 : 0;
     }
 
-    // ShellServices
-
-    void register_cleanup(void (*routine)()) override {
-        for (auto registered : cleanups_) {
-            if (registered == routine) return;
-        }
-        cleanups_.push_back(routine);
-    }
-
-    void load_window(const WindowLayout& layout) override {
+    void load_window(const WindowLayout& layout, WindowEvents& events) override {
         layout_ = &layout;
+        events_ = &events;
         if (!create_main_window()) {
             MessageBoxW(nullptr, L"无法创建主窗口。", L"Quelvarn",
                         MB_OK | MB_ICONERROR | MB_TASKMODAL);
             ExitProcess(1);
         }
-        if (layout.on_created) layout.on_created();
+        events.on_created();
         trace("created");
         ShowWindow(main_, SW_SHOWNORMAL);
         UpdateWindow(main_);
@@ -148,20 +150,16 @@ class Framework final : public WindowServices, public ShellServices {
     [[noreturn]] void end_program(int code) override {
         if (!ending_) {
             ending_ = true;
-            for (auto routine : cleanups_) routine();
             release_resources();
         }
         trace("exit " + std::to_string(code));
         ExitProcess(static_cast<UINT>(code));
     }
 
-    NativeHandle control_handle(std::string_view control) override {
-        return control_window(control);
-    }
-
-    bool bind_drop_target(std::string_view component, NativeHandle handle) override {
-        DropTargetComponent* target = drop_target(component);
-        return target && target->bind(static_cast<HWND>(handle));
+    bool bind_drop_target(std::string_view drop_target_name, std::string_view control) override {
+        DropTargetComponent* target = drop_target(drop_target_name);
+        HWND window = control_window(control);
+        return target && window && target->bind(window);
     }
 
     void trace(std::string_view line) override {
@@ -176,8 +174,6 @@ class Framework final : public WindowServices, public ShellServices {
         WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
     }
-
-    HWND main_window() const { return main_; }
 
     // The main window procedure: one flat switch.
     LRESULT handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -219,8 +215,10 @@ class Framework final : public WindowServices, public ShellServices {
         for (int i = 0; i < layout_->row_count; ++i) {
             const ControlRow& row = layout_->rows[i];
             if (row.kind == ControlKind::drop_target) {
+                std::string_view name = row.name;
                 drop_targets_[i] = std::make_unique<DropTargetComponent>(
-                    main_, kFilesDroppedMessage, row.accepting);
+                    main_, kFilesDroppedMessage,
+                    [this, name] { return events_->accepting_files(name); });
                 continue;
             }
             HWND parent = row.parent.empty() ? main_ : control_window(row.parent);
@@ -324,9 +322,9 @@ class Framework final : public WindowServices, public ShellServices {
         int index = id - kFirstControlId;
         if (!layout_ || index < 0 || index >= layout_->row_count) return;
         const ControlRow& row = layout_->rows[index];
-        if (row.kind == ControlKind::push_button && notification == BN_CLICKED && row.on_clicked) {
+        if (row.kind == ControlKind::push_button && notification == BN_CLICKED) {
             trace("clicked " + std::string(row.name));
-            row.on_clicked();
+            events_->on_clicked(row.name);
         }
     }
 
@@ -349,7 +347,7 @@ class Framework final : public WindowServices, public ShellServices {
             if (!component) continue;
             while (std::optional<Text> text = component->take_files_event()) {
                 trace("files " + hex_bytes(*text));
-                if (layout_->rows[i].on_files) layout_->rows[i].on_files(*text);
+                events_->on_files_dropped(layout_->rows[i].name, split_paths(*text));
             }
         }
     }
@@ -358,7 +356,7 @@ class Framework final : public WindowServices, public ShellServices {
         if (ending_) return;
         destroying_ = true;
         trace("destroying");
-        if (layout_ && layout_->on_destroying) layout_->on_destroying();
+        if (events_) events_->on_destroying();
         PostQuitMessage(0);
     }
 
@@ -388,10 +386,10 @@ class Framework final : public WindowServices, public ShellServices {
         return nullptr;
     }
 
-    DWORD ui_thread_ = 0;
     HINSTANCE instance_ = nullptr;
     std::wstring trace_path_;
     const WindowLayout* layout_ = nullptr;
+    WindowEvents* events_ = nullptr;
     HWND main_ = nullptr;
     HWND saved_focus_ = nullptr;
     HICON big_icon_ = nullptr;
@@ -399,7 +397,6 @@ class Framework final : public WindowServices, public ShellServices {
     // One entry per layout row: the control's window, or its drop-target component.
     std::vector<HWND> windows_;
     std::vector<std::unique_ptr<DropTargetComponent>> drop_targets_;
-    std::vector<void (*)()> cleanups_;
     bool destroying_ = false;
     bool ending_ = false;
 };
@@ -425,20 +422,12 @@ LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, L
 
 }  // namespace
 
-bool initialise_platform() {
+bool initialise_window_framework() {
     return framework.initialise();
 }
 
-WindowServices* win32_window() {
-    return &framework;
-}
-
-ShellServices* win32_shell() {
-    return &framework;
-}
-
-HWND main_window() {
-    return framework.main_window();
+WindowServices& window_framework() {
+    return framework;
 }
 
 }  // namespace quelvarn::win32

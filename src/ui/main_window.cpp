@@ -1,58 +1,56 @@
-#include "ui/handlers.h"
+#include "ui/main_window.h"
 
 #include <vector>
 
-#include "app/globals.h"
 #include "platform/platform.h"
 #include "runner/runner.h"
-#include "text/extract.h"
 #include "text/paths.h"
 #include "ui/controls.h"
+#include "ui/messages.h"
+#include "ui/progress_view.h"
 
 namespace quelvarn {
 
 namespace {
 
 constexpr std::string_view kOutputFolderName = "分辨率";
-constexpr std::string_view kFailedProgress = "进度：失败";
 
-// Set while a probe or a conversion runs: one run at a time.
-bool run_in_progress = false;
-
-// The temporary output of the conversion in progress; removed when the run does not succeed,
-// also when the program is closed in the middle of it.
-Text pending_output;
-
-// The status handler of a run, remembering whether it already put a box in front of the user.
-struct StatusReporter {
-    bool box_shown = false;
-
-    void operator()(const Text& status_text, const Text& extra_text) {
-        if (status_text == "文件不存在" || status_text == "输入输出错误") box_shown = true;
-        report_status(status_text, extra_text);
+// Shows each report of a run on the progress label, raises the boxes its statuses call for, and
+// remembers whether one did.
+class RunView {
+  public:
+    void operator()(const RunUpdate& update) {
+        WindowServices& window = *platform().window;
+        if (update.progress) {
+            window.write_control_text(controls::kProgressLabel,
+                                      progress_label_text(*update.progress));
+        }
+        if (std::optional<std::string_view> box = status_box_text(update.status)) {
+            box_shown = true;
+            window.show_message(*box);
+        }
     }
+
+    bool box_shown = false;
 };
 
 // Marks the window busy for the lifetime of a run.
 class BusyWindow {
   public:
-    BusyWindow() {
-        run_in_progress = true;
+    explicit BusyWindow(Session& session) : session_(session) {
+        session_.run_in_progress = true;
         platform().window->enable_control(controls::kChangeButton, false);
     }
     ~BusyWindow() {
         platform().window->enable_control(controls::kChangeButton, true);
-        run_in_progress = false;
+        session_.run_in_progress = false;
     }
     BusyWindow(const BusyWindow&) = delete;
     BusyWindow& operator=(const BusyWindow&) = delete;
-};
 
-// The first path of a drop; the drop target ends every path of a multi-file drop with "\r\n".
-Text first_dropped_path(std::string_view dropped_text) {
-    size_t end = dropped_text.find_first_of("\r\n");
-    return Text(dropped_text.substr(0, end));
-}
+  private:
+    Session& session_;
+};
 
 // The file name without its folder and without its last extension, whatever its case.
 Text output_base_name(std::string_view path) {
@@ -68,9 +66,9 @@ Text scale_size(const Text& typed) {
     return typed == "-1" ? Text("-2") : typed;
 }
 
-void fail_conversion(const Text& message, bool box_already_shown) {
+void fail_conversion(std::string_view message, bool box_already_shown) {
     WindowServices& window = *platform().window;
-    window.write_control_text(controls::kProgressLabel, kFailedProgress);
+    window.write_control_text(controls::kProgressLabel, messages::kProgressFailed);
     if (!box_already_shown) window.show_message(message);
 }
 
@@ -104,7 +102,7 @@ Text failure_cause(std::string_view report) {
         std::string_view line = trim_line(report.substr(start, end - start));
         // A progress report ends in blanks and a CR, which the runner turns into blanks, so the
         // next message may follow it on the same line, after its last field, speed=.
-        if (line.rfind("frame=", 0) == 0 || line.rfind("size=", 0) == 0) {
+        if (starts_with(line, "frame=") || starts_with(line, "size=")) {
             size_t speed = line.find("speed=");
             size_t value =
                 speed == std::string_view::npos ? speed : line.find_first_not_of(' ', speed + 6);
@@ -112,69 +110,76 @@ Text failure_cause(std::string_view report) {
             line = gap == std::string_view::npos ? std::string_view() : trim_line(line.substr(gap));
         }
         bool noise = line.empty() || line == "Conversion failed!" ||
-                     line.rfind("Last message repeated", 0) == 0;
+                     starts_with(line, "Last message repeated");
         if (!noise) lines.push_back(line);
         start = end + 1;
     }
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].rfind("Press [q] to stop", 0) == 0 && i + 1 < lines.size()) {
+        if (starts_with(lines[i], "Press [q] to stop") && i + 1 < lines.size()) {
             return Text(without_component_tags(lines[i + 1]));
         }
     }
     return lines.empty() ? Text() : Text(without_component_tags(lines.back()));
 }
 
-Text failure_message(const RunResult& result, std::string_view report) {
+Text failure_message(const RunResult& result, std::string_view report,
+                     std::string_view converter_path) {
     switch (result.outcome) {
         case RunOutcome::missing_program:
-            return join_texts({ffmpeg_path, " 不存在"});
+            return join_texts({converter_path, messages::kConverterMissingAfter});
         case RunOutcome::not_started:
-            return join_texts({"无法启动 ", ffmpeg_path});
+            return join_texts({messages::kConverterNotStarted, converter_path});
         case RunOutcome::exited:
             break;
     }
     Text cause = failure_cause(report);
-    if (!cause.empty()) return join_texts({"转换失败：", cause});
-    return join_texts({"转换失败，转换程序的退出代码为 ", std::to_string(result.exit_code)});
+    if (!cause.empty()) return join_texts({messages::kConversionFailedCause, cause});
+    return join_texts({messages::kConversionFailedExitCode, std::to_string(result.exit_code)});
 }
 
 }  // namespace
 
-bool tool_run_in_progress() {
-    return run_in_progress;
+void MainWindow::abandon_run() {
+    // Only the converter this program started is stopped: an ffmpeg.exe of another program
+    // keeps running and keeps its work.
+    session_.run.terminate();
+    if (session_.pending_output.empty()) return;
+    platform().files->delete_file(session_.pending_output);
+    session_.pending_output.clear();
 }
 
-void discard_pending_output() {
-    if (pending_output.empty()) return;
-    platform().files->delete_file(pending_output);
-    pending_output.clear();
-}
-
-void on_file_dropped(std::string_view dropped_text) {
-    if (run_in_progress) return;
+void MainWindow::on_file_dropped(const std::vector<Text>& paths) {
+    if (session_.run_in_progress || paths.empty()) return;
     WindowServices& window = *platform().window;
-    Text path = first_dropped_path(dropped_text);
+    const Text& path = paths.front();
     window.write_control_text(controls::kPathBox, "");
     window.write_control_text(controls::kPathBox, path);
 
+    Text probe_report;
     {
-        BusyWindow busy;
-        StatusReporter reporter;
-        run_console_tool(ffmpeg_path, join_texts({" -i ", quote_argument(path)}),
-                         std::ref(reporter), nullptr, &probe_output);
+        BusyWindow busy(session_);
+        RunView view;
+        RunOptions options;
+        options.listener = std::ref(view);
+        options.captured_output = &probe_report;
+        options.control = &session_.run;
+        run_console_tool(session_.converter_path, join_texts({" -i ", quote_argument(path)}),
+                         options);
     }
-    window.write_control_text(controls::kDurationStore,
-                              text_between(probe_output, "Duration: ", ","));
+    std::string_view duration = text_between(probe_report, "Duration: ", ",");
+    session_.probed_duration = clock_to_seconds(duration);
+    // The off-screen label keeps the probed duration as the window has always shown it.
+    window.write_control_text(controls::kDurationStore, duration);
 }
 
-void on_change_resolution_clicked() {
-    if (run_in_progress) return;
+void MainWindow::on_change_resolution_clicked() {
+    if (session_.run_in_progress) return;
     WindowServices& window = *platform().window;
     FileServices& files = *platform().files;
 
     Text input = window.read_control_text(controls::kPathBox);
     if (strip_blanks(input).empty()) {
-        window.show_message("请先把视频文件拖放到“视频路径”框中。");
+        window.show_message(messages::kDropFirst);
         return;
     }
 
@@ -185,7 +190,7 @@ void on_change_resolution_clicked() {
     // The converter writes here first; only a complete result replaces the final name.
     Text temporary = join_texts({output_folder, "\\", base_name, ".converting.mp4"});
     if (files.same_file(input, output) || files.same_file(input, temporary)) {
-        window.show_message("输出文件就是输入文件本身，不能覆盖。请先把视频移到别的文件夹再转换。");
+        window.show_message(messages::kOutputIsInput);
         return;
     }
 
@@ -198,25 +203,34 @@ void on_change_resolution_clicked() {
                                     " ", quote_argument(temporary), " -y"});
 
     RunResult result;
-    StatusReporter reporter;
+    RunView view;
     // Kept for the failure box: the converter explains a failure a few lines before its end.
     Text report;
     {
-        BusyWindow busy;
-        pending_output = temporary;
-        result = run_console_tool(ffmpeg_path, command_line, std::ref(reporter), nullptr, &report);
+        BusyWindow busy(session_);
+        session_.pending_output = temporary;
+        RunOptions options;
+        options.duration_seconds = session_.probed_duration;
+        options.listener = std::ref(view);
+        options.captured_output = &report;
+        options.control = &session_.run;
+        result = run_console_tool(session_.converter_path, command_line, options);
     }
 
     bool succeeded = result.outcome == RunOutcome::exited && result.exit_code == 0;
     if (succeeded && files.rename_path(temporary, output, true)) {
-        pending_output.clear();
+        session_.pending_output.clear();
+        window.write_control_text(controls::kProgressLabel, messages::kProgressDone);
         return;
     }
-    discard_pending_output();
+    if (!session_.pending_output.empty()) {
+        files.delete_file(session_.pending_output);
+        session_.pending_output.clear();
+    }
     if (succeeded) {
-        fail_conversion(join_texts({"无法保存输出文件：", output}), false);
+        fail_conversion(join_texts({messages::kCannotSaveOutput, output}), false);
     } else {
-        fail_conversion(failure_message(result, report), reporter.box_shown);
+        fail_conversion(failure_message(result, report, session_.converter_path), view.box_shown);
     }
 }
 
