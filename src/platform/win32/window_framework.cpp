@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/win32/drop_target.h"
+#include "platform/win32/file_io.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/transparent_label.h"
 #include "platform/win32/wide.h"
 #include "ui/layout.h"
@@ -25,18 +27,6 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
 LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 WNDPROC group_box_default_procedure = nullptr;
-
-std::wstring module_path() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 std::wstring environment_value(const wchar_t* name) {
     DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
@@ -60,7 +50,6 @@ Text hex_bytes(std::string_view bytes) {
 class Framework final : public WindowServices, public ShellServices {
   public:
     bool initialise() {
-        ui_thread_ = GetCurrentThreadId();
         instance_ = GetModuleHandleW(nullptr);
         trace_path_ = environment_value(L"QUELVARN_TRACE");
 
@@ -177,8 +166,6 @@ class Framework final : public WindowServices, public ShellServices {
         CloseHandle(file);
     }
 
-    HWND main_window() const { return main_; }
-
     // The main window procedure: one flat switch.
     LRESULT handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         switch (message) {
@@ -279,17 +266,17 @@ class Framework final : public WindowServices, public ShellServices {
 
     bool register_classes() {
         if (!register_transparent_label(instance_)) return false;
-        big_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
-                                                  IMAGE_ICON, kIconSize, kIconSize, 0));
-        small_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
-                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                    GetSystemMetrics(SM_CYSMICON), 0));
+        big_icon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                      IMAGE_ICON, kIconSize, kIconSize, 0)));
+        small_icon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0)));
         WNDCLASSEXW window_class = {};
         window_class.cbSize = sizeof window_class;
         window_class.lpfnWndProc = main_procedure;
         window_class.hInstance = instance_;
-        window_class.hIcon = big_icon_;
-        window_class.hIconSm = small_icon_;
+        window_class.hIcon = big_icon_.get();
+        window_class.hIconSm = small_icon_.get();
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         window_class.lpszClassName = kMainWindowClass;
@@ -366,9 +353,8 @@ class Framework final : public WindowServices, public ShellServices {
         for (auto& component : drop_targets_) component.reset();
         if (main_ && !destroying_) DestroyWindow(main_);
         main_ = nullptr;
-        if (big_icon_) DestroyIcon(big_icon_);
-        if (small_icon_) DestroyIcon(small_icon_);
-        big_icon_ = small_icon_ = nullptr;
+        big_icon_.reset();
+        small_icon_.reset();
         OleUninitialize();
     }
 
@@ -388,14 +374,13 @@ class Framework final : public WindowServices, public ShellServices {
         return nullptr;
     }
 
-    DWORD ui_thread_ = 0;
     HINSTANCE instance_ = nullptr;
     std::wstring trace_path_;
     const WindowLayout* layout_ = nullptr;
     HWND main_ = nullptr;
     HWND saved_focus_ = nullptr;
-    HICON big_icon_ = nullptr;
-    HICON small_icon_ = nullptr;
+    IconHandle big_icon_;
+    IconHandle small_icon_;
     // One entry per layout row: the control's window, or its drop-target component.
     std::vector<HWND> windows_;
     std::vector<std::unique_ptr<DropTargetComponent>> drop_targets_;
@@ -435,10 +420,6 @@ WindowServices* win32_window() {
 
 ShellServices* win32_shell() {
     return &framework;
-}
-
-HWND main_window() {
-    return framework.main_window();
 }
 
 }  // namespace quelvarn::win32

@@ -9,14 +9,11 @@
 
 namespace quelvarn::win32 {
 
-// Records the calling thread as the user-interface thread, makes the program's folder the
-// current directory and initialises OLE (the drop target needs it). False when OLE fails.
+// Makes the program's folder the current directory and initialises OLE (the drop target needs
+// it). False when OLE fails.
 bool initialise_platform();
 
 WindowServices* win32_window();
 ShellServices* win32_shell();
-
-// The loaded main window; null before load_window.
-HWND main_window();
 
 }  // namespace quelvarn::win32

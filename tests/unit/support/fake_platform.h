@@ -54,7 +54,8 @@ class FakeFiles : public FileServices {
     bool make_folder(std::string_view path) override;
     bool path_present(std::string_view path) override;
     bool is_directory(std::string_view path) override;
-    bool save_file(std::string_view path, const Bytes& content) override;
+    // Not a service of the platform: the fake payload writer writes through it.
+    bool save_file(std::string_view path, const Bytes& content);
     bool delete_file(std::string_view path) override;
     bool rename_path(std::string_view from, std::string_view to, bool replace) override;
     bool remove_tree(std::string_view path) override;
