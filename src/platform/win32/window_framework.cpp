@@ -155,15 +155,13 @@ class Framework final : public WindowServices, public ShellServices {
 
     void trace(std::string_view line) override {
         if (trace_path_.empty()) return;
-        HANDLE file =
-            CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
+        KernelHandle file(CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
         std::string text(line);
         text += '\n';
-        DWORD written = 0;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        CloseHandle(file);
+        write_all(file.get(), text.data(), text.size());
     }
 
     // The main window procedure: one flat switch.
