@@ -15,6 +15,7 @@ class ChildProcess {
   public:
     virtual ~ChildProcess() = default;
 
+    virtual std::uint32_t process_id() const = 0;
     // Bytes waiting in the pipe; nullopt once the pipe is empty and every writer has closed it.
     virtual std::optional<std::size_t> bytes_waiting() = 0;
     // Reads at most `capacity` bytes that are waiting; 0 when the read fails.

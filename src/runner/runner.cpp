@@ -119,6 +119,10 @@ class ChildAttachment {
     RunControl* control_;
 };
 
+std::uint32_t RunControl::process_id() const {
+    return child_ ? child_->process_id() : 0;
+}
+
 void RunControl::terminate() {
     if (child_) child_->terminate();
 }

@@ -32,6 +32,8 @@ class RunControl {
 
     // True while the run's child process exists.
     bool running() const { return child_ != nullptr; }
+    // The system's identifier of the run's child; 0 when none runs.
+    std::uint32_t process_id() const;
     // Ends the run's child, if one runs; never another process. The run then reads what is left
     // of the report and ends with the child's exit code (1 on Windows).
     void terminate();

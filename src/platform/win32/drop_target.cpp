@@ -145,17 +145,19 @@ class FileDropTarget final : public IDropTarget {
     std::deque<Text> pending_;
 };
 
-DropTargetComponent::DropTargetComponent(HWND event_window, UINT event_message, std::function<bool()> accepting)
-    : target_(new FileDropTarget(event_window, event_message, std::move(accepting))) {}
+DropTargetComponent::DropTargetComponent(HWND event_window, UINT event_message,
+                                         std::function<bool()> accepting) {
+    // A new target starts with the one reference the component holds.
+    target_.attach(new FileDropTarget(event_window, event_message, std::move(accepting)));
+}
 
 DropTargetComponent::~DropTargetComponent() {
     revoke();
-    target_->Release();
 }
 
 bool DropTargetComponent::bind(HWND window) {
     if (ever_bound_ || !window) return false;
-    if (RegisterDragDrop(window, target_) != S_OK) return false;
+    if (RegisterDragDrop(window, target_.get()) != S_OK) return false;
     ever_bound_ = true;
     bound_window_ = window;
     return true;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "platform/win32/com_ptr.h"
 #include "text/text.h"
 
 namespace quelvarn::win32 {
@@ -33,7 +34,7 @@ class DropTargetComponent {
     std::optional<Text> take_files_event();
 
   private:
-    FileDropTarget* target_;
+    ComPtr<FileDropTarget> target_;
     HWND bound_window_ = nullptr;
     bool ever_bound_ = false;
 };

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/win32/drop_target.h"
+#include "platform/win32/file_io.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/transparent_label.h"
 #include "platform/win32/wide.h"
 
@@ -24,18 +26,6 @@ LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
 LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 WNDPROC group_box_default_procedure = nullptr;
-
-std::wstring module_path() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 std::wstring environment_value(const wchar_t* name) {
     DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
@@ -164,15 +154,13 @@ class Framework final : public WindowServices {
 
     void trace(std::string_view line) override {
         if (trace_path_.empty()) return;
-        HANDLE file =
-            CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
+        KernelHandle file(CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
         std::string text(line);
         text += '\n';
-        DWORD written = 0;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        CloseHandle(file);
+        write_all(file.get(), text.data(), text.size());
     }
 
     // The main window procedure: one flat switch.
@@ -277,17 +265,17 @@ class Framework final : public WindowServices {
 
     bool register_classes() {
         if (!register_transparent_label(instance_)) return false;
-        big_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
-                                                  IMAGE_ICON, kIconSize, kIconSize, 0));
-        small_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
-                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                    GetSystemMetrics(SM_CYSMICON), 0));
+        big_icon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                      IMAGE_ICON, kIconSize, kIconSize, 0)));
+        small_icon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0)));
         WNDCLASSEXW window_class = {};
         window_class.cbSize = sizeof window_class;
         window_class.lpfnWndProc = main_procedure;
         window_class.hInstance = instance_;
-        window_class.hIcon = big_icon_;
-        window_class.hIconSm = small_icon_;
+        window_class.hIcon = big_icon_.get();
+        window_class.hIconSm = small_icon_.get();
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         window_class.lpszClassName = kMainWindowClass;
@@ -364,9 +352,8 @@ class Framework final : public WindowServices {
         for (auto& component : drop_targets_) component.reset();
         if (main_ && !destroying_) DestroyWindow(main_);
         main_ = nullptr;
-        if (big_icon_) DestroyIcon(big_icon_);
-        if (small_icon_) DestroyIcon(small_icon_);
-        big_icon_ = small_icon_ = nullptr;
+        big_icon_.reset();
+        small_icon_.reset();
         OleUninitialize();
     }
 
@@ -392,8 +379,8 @@ class Framework final : public WindowServices {
     WindowEvents* events_ = nullptr;
     HWND main_ = nullptr;
     HWND saved_focus_ = nullptr;
-    HICON big_icon_ = nullptr;
-    HICON small_icon_ = nullptr;
+    IconHandle big_icon_;
+    IconHandle small_icon_;
     // One entry per layout row: the control's window, or its drop-target component.
     std::vector<HWND> windows_;
     std::vector<std::unique_ptr<DropTargetComponent>> drop_targets_;
