@@ -217,13 +217,13 @@ TEST_F(FilesTest, ShortPathNameRespectsTheCapacity) {
     Text file = folder + "\\my holiday 片.mp4";
     ASSERT_TRUE(write_file(file, "v"));
 
-    Text short_form = files.short_path_name(file, byte_length(file) + 100);
+    Text short_form = files.short_path_name(file, static_cast<int>(file.size()) + 100);
     ASSERT_FALSE(short_form.empty());
     EXPECT_EQ(short_form.find(' '), Text::npos) << short_form;
     EXPECT_TRUE(files.same_file(short_form, file));
     // It fits only with its terminating zero.
-    EXPECT_EQ(files.short_path_name(file, byte_length(short_form) + 1), short_form);
-    EXPECT_EQ(files.short_path_name(file, byte_length(short_form)), "");
+    EXPECT_EQ(files.short_path_name(file, static_cast<int>(short_form.size()) + 1), short_form);
+    EXPECT_EQ(files.short_path_name(file, static_cast<int>(short_form.size())), "");
     EXPECT_EQ(files.short_path_name(in_root("missing file.mp4"), 1000), "");
 
     // As the conversion uses it: no blank reaches the command line.
@@ -247,9 +247,9 @@ TEST_F(FilesTest, ShortPathNameOfAPathLongerThan255Characters) {
     ASSERT_GT(win32::widen(file).size(), 255u);
 
     for (const Text& path : {file, folder + "\\"}) {
-        Text short_form = files.short_path_name(path, byte_length(path));
+        Text short_form = files.short_path_name(path, static_cast<int>(path.size()));
         if (!short_form.empty()) {
-            EXPECT_LT(byte_length(short_form), byte_length(path));
+            EXPECT_LT(static_cast<int>(short_form.size()), static_cast<int>(path.size()));
             EXPECT_TRUE(files.same_file(short_form, path));
         }
     }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "child_output.h"
+#include "queue_window.h"
 #include "platform/platform.h"
 #include "platform/win32/files.h"
 #include "platform/win32/process.h"
@@ -24,9 +25,8 @@ namespace {
 
 constexpr UINT kPing = WM_APP + 1;
 
-// Control texts in a table; the message queue is the thread's real one, with one hidden window
-// that counts the pings it handles.
-class TestWindow : public WindowServices {
+// The thread's real message queue, with one hidden window that counts the pings it handles.
+class TestWindow : public test_support::QueueWindow {
   public:
     TestWindow() {
         WNDCLASSW window_class{};
@@ -40,32 +40,7 @@ class TestWindow : public WindowServices {
     }
     ~TestWindow() override { DestroyWindow(hwnd); }
 
-    Text read_control_text(std::string_view control) override {
-        auto found = texts.find(control);
-        return found == texts.end() ? Text() : found->second;
-    }
-    void write_control_text(std::string_view control, std::string_view text) override {
-        texts[Text(control)] = Text(text);
-    }
-    void enable_control(std::string_view, bool) override {}
-    void drain_message_queue() override {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (on_drain) on_drain();
-    }
-    int show_message(std::string_view, unsigned, std::string_view) override { return 0; }
-    void load_window(const WindowLayout&, WindowEvents&) override {}
-    void run_message_loop() override {}
-    [[noreturn]] void end_program(int code) override { ExitProcess(static_cast<UINT>(code)); }
-    bool bind_drop_target(std::string_view, std::string_view) override { return false; }
-    void trace(std::string_view) override {}
-
     HWND hwnd = nullptr;
-    std::map<Text, Text, std::less<>> texts;
-    std::function<void()> on_drain;
     std::atomic<int> pings{0};
     std::atomic<bool> running{false};
     std::atomic<int> pings_while_running{0};
