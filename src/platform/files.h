@@ -8,7 +8,7 @@
 namespace quelvarn {
 
 class FileServices {
-public:
+  public:
     virtual ~FileServices() = default;
 
     // Creates one folder whose parent exists; false when it exists already or cannot be made.

@@ -9,10 +9,10 @@ namespace quelvarn {
 // File names of the tools in the tools folder, in the order they are written; the converter
 // comes first. Payload i is written as kToolFileNames[i].
 inline constexpr std::array<std::string_view, 3> kToolFileNames = {"ffmpeg.exe", "ffplay.exe",
-                                                                    "ffprobe.exe"};
+                                                                   "ffprobe.exe"};
 
 class PayloadWriter {
-public:
+  public:
     virtual ~PayloadWriter() = default;
 
     // Writes payload `index` unchanged to `path`, creating or truncating the file. True only

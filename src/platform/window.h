@@ -47,8 +47,7 @@ class WindowEvents {
     virtual void on_created() = 0;
     virtual void on_clicked(std::string_view button) = 0;
     // A drop of files on a drop target's window; every path of the drop, in the drop's order.
-    virtual void on_files_dropped(std::string_view drop_target,
-                                  const std::vector<Text>& paths) = 0;
+    virtual void on_files_dropped(std::string_view drop_target, const std::vector<Text>& paths) = 0;
     // False while drops on that drop target are to be refused.
     virtual bool accepting_files(std::string_view drop_target) = 0;
     // The window is being destroyed (closed by the user); the program ends afterwards.

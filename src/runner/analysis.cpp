@@ -82,9 +82,9 @@ double percent_done(std::int32_t elapsed, std::int32_t duration) {
     // In hundredths of a percent, rounded half away from zero, in integers.
     std::int64_t scaled = std::int64_t{elapsed} * 10000;
     std::int64_t half = duration / 2;
-    std::int64_t hundredths =
-        (scaled >= 0) == (duration > 0) ? (scaled + (duration > 0 ? half : -half)) / duration
-                                        : (scaled - (duration > 0 ? half : -half)) / duration;
+    std::int64_t hundredths = (scaled >= 0) == (duration > 0)
+                                  ? (scaled + (duration > 0 ? half : -half)) / duration
+                                  : (scaled - (duration > 0 ? half : -half)) / duration;
     return static_cast<double>(hundredths) / 100.0;
 }
 

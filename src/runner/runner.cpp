@@ -37,7 +37,8 @@ void drain_messages() {
 // our own current folder).
 Text working_folder_of(std::string_view program_path) {
     std::size_t separator = program_path.rfind('\\');
-    return separator == std::string_view::npos ? Text() : Text(program_path.substr(0, separator + 1));
+    return separator == std::string_view::npos ? Text()
+                                               : Text(program_path.substr(0, separator + 1));
 }
 
 // One run's reading of the report: normalises each read, analyses it and keeps what the caller

@@ -33,7 +33,8 @@ Text short_path_if_spaced(std::string_view path, const ShortNameFunction& short_
     // when it is shorter than the long one. The system call itself sizes its own buffer.
     const bool whole = name_part.find(' ') != std::string_view::npos;
     std::string_view long_text = whole ? path : folder_part;
-    Text shortened = short_name ? short_name(long_text, static_cast<int>(long_text.size())) : Text();
+    Text shortened =
+        short_name ? short_name(long_text, static_cast<int>(long_text.size())) : Text();
     // A result that would not fit is refused here too, whatever the function reports.
     if (shortened.size() + 1 > long_text.size()) return Text(path);
     if (strip_blanks(shortened).empty()) return Text(path);
@@ -46,9 +47,8 @@ std::int32_t clock_to_seconds(std::string_view clock) {
     std::int64_t sum = 0;
     for (std::size_t start = 0;;) {
         std::size_t colon = clock.find(':', start);
-        std::string_view field = clock.substr(start, colon == std::string_view::npos
-                                                         ? std::string_view::npos
-                                                         : colon - start);
+        std::string_view field = clock.substr(
+            start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
         sum = sum * 60 + field_value(field);
         if (sum > kSaturation) sum = kSaturation;
         if (sum < -kSaturation) sum = -kSaturation;

@@ -37,11 +37,7 @@ const ControlRow kRows[] = {
 // clang-format on
 
 const WindowLayout kMainWindow = {
-    "Quelvarn",
-    499,
-    284,
-    kRows,
-    static_cast<int>(std::size(kRows)),
+    "Quelvarn", 499, 284, kRows, static_cast<int>(std::size(kRows)),
 };
 
 }  // namespace

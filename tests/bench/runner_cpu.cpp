@@ -10,10 +10,10 @@
 
 #include "child_output.h"
 #include "platform/platform.h"
-#include "queue_window.h"
 #include "platform/win32/files.h"
 #include "platform/win32/process.h"
 #include "platform/win32/wide.h"
+#include "queue_window.h"
 #include "runner/runner.h"
 #include "windows_test_support.h"
 

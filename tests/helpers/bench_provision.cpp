@@ -81,8 +81,9 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("round %d: provisioning %.3f s, copy %.3f s, ratio %.2f\n", round, provision,
                     copy, provision / copy);
     }
-    std::printf("first-start provisioning / copy of the same bytes: median %.3f s / %.3f s = %.2f "
-                "(goal <= 1.5)\n",
-                median(provision_times), median(copy_times), median(ratios));
+    std::printf(
+        "first-start provisioning / copy of the same bytes: median %.3f s / %.3f s = %.2f "
+        "(goal <= 1.5)\n",
+        median(provision_times), median(copy_times), median(ratios));
     return 0;
 }

@@ -11,7 +11,8 @@ namespace {
 Text substitute_all(const Text& text, const Text& from, const Text& to) {
     Text out;
     std::size_t start = 0;
-    for (std::size_t found; (found = text.find(from, start)) != Text::npos; start = found + from.size()) {
+    for (std::size_t found; (found = text.find(from, start)) != Text::npos;
+         start = found + from.size()) {
         out.append(text, start, found - start);
         out += to;
     }
@@ -80,9 +81,9 @@ TEST(PercentDone, RoundsToHundredthsOfAPercent) {
         double percent;
     };
     const Case cases[] = {
-        {100, 187, 53.48}, {187, 187, 100}, {0, 187, 0},   {1, 3, 33.33},
-        {1, 8, 12.5},      {11, 10, 110},   {2, 3, 66.67}, {1, 7, 14.29},
-        {1, 80000, 0},     {1, 20000, 0.01}, // half a hundredth rounds up
+        {100, 187, 53.48}, {187, 187, 100},  {0, 187, 0},   {1, 3, 33.33},
+        {1, 8, 12.5},      {11, 10, 110},    {2, 3, 66.67}, {1, 7, 14.29},
+        {1, 80000, 0},     {1, 20000, 0.01},  // half a hundredth rounds up
     };
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(percent_done(c.elapsed, c.duration), c.percent)
@@ -115,8 +116,8 @@ constexpr std::int32_t kDuration = 187;  // 00:03:07.52
 
 TEST(ChunkAnalyser, UsesTheFirstTimeReportOfAPiece) {
     ChunkAnalyser analyser(kDuration);
-    auto result =
-        analyser.analyse("frame=1 time=00:01:40.00 bitrate=1\rframe=2 time=00:03:07.00 bitrate=1\r");
+    auto result = analyser.analyse(
+        "frame=1 time=00:01:40.00 bitrate=1\rframe=2 time=00:03:07.00 bitrate=1\r");
     ASSERT_TRUE(result.progress);
     EXPECT_EQ(result.progress->elapsed_clock, "00:01:40");
     EXPECT_EQ(result.progress->elapsed_seconds, 100);

@@ -15,12 +15,14 @@ constexpr std::string_view kStaging = "C:\\ffmpeg.partial";
 const char* const kTools[] = {"C:\\ffmpeg\\ffmpeg.exe", "C:\\ffmpeg\\ffplay.exe",
                               "C:\\ffmpeg\\ffprobe.exe"};
 
-Bytes payload_bytes(int index) { return bytes_of("payload " + std::to_string(index)); }
+Bytes payload_bytes(int index) {
+    return bytes_of("payload " + std::to_string(index));
+}
 
 // Writes "payload i" through the fake file system, so a missing folder makes it fail as the
 // real writer would. Can be told to fail at one payload, or to run something before a write.
 class FakePayloads : public PayloadWriter {
-public:
+  public:
     explicit FakePayloads(fakes::FakeFiles& files) : files_(files) { platform().payloads = this; }
     ~FakePayloads() override { platform().payloads = nullptr; }
 
@@ -35,12 +37,12 @@ public:
     int failing_index = -1;
     std::function<void(int)> before_write;
 
-private:
+  private:
     fakes::FakeFiles& files_;
 };
 
 class ProvisionTest : public ::testing::Test {
-protected:
+  protected:
     void expect_tools_complete() {
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(fake.files.file(kTools[i]), payload_bytes(i)) << kTools[i];

@@ -55,8 +55,7 @@ class RunnerTest : public ::testing::Test {
 };
 
 TEST_F(RunnerTest, MissingProgramStartsNothing) {
-    RunResult result =
-        run_console_tool("C:\\nowhere\\ffmpeg.exe", " -i x.mp4", options(&captured));
+    RunResult result = run_console_tool("C:\\nowhere\\ffmpeg.exe", " -i x.mp4", options(&captured));
     EXPECT_EQ(result.outcome, RunOutcome::missing_program);
     EXPECT_EQ(captured, "");
     EXPECT_TRUE(updates.empty());

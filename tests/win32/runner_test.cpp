@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "child_output.h"
-#include "queue_window.h"
 #include "platform/platform.h"
 #include "platform/win32/files.h"
 #include "platform/win32/process.h"
 #include "platform/win32/wide.h"
+#include "queue_window.h"
 #include "runner/analysis.h"
 #include "runner/runner.h"
 #include "windows_test_support.h"
@@ -221,8 +221,7 @@ TEST_F(RunnerWin32Test, TerminateFromAHandlerStopsTheChild) {
     RunOptions stopping = options();
     stopping.listener = [this](const RunUpdate&) { control.terminate(); };
     auto started = std::chrono::steady_clock::now();
-    RunResult result =
-        run_console_tool(writer, "child_writer t:hello s:60000 t:never", stopping);
+    RunResult result = run_console_tool(writer, "child_writer t:hello s:60000 t:never", stopping);
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_NE(result.exit_code, 0u);
     EXPECT_EQ(captured, "hello");

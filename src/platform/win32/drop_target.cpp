@@ -45,7 +45,9 @@ Text files_event_text(HDROP drop) {
 class FileDropTarget final : public IDropTarget {
   public:
     FileDropTarget(HWND event_window, UINT event_message, std::function<bool()> accepting)
-        : event_window_(event_window), event_message_(event_message), accepting_(std::move(accepting)) {
+        : event_window_(event_window),
+          event_message_(event_message),
+          accepting_(std::move(accepting)) {
         accepted_formats_[0] = CF_HDROP;
         accepted_formats_[1] = CF_UNICODETEXT;
         accepted_formats_[2] = CF_TEXT;

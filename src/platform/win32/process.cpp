@@ -35,7 +35,6 @@ class Win32Child final : public ChildProcess {
         }
     }
 
-
     std::uint32_t process_id() const override { return id_; }
 
     std::optional<std::size_t> bytes_waiting() override {

@@ -221,7 +221,6 @@ class ScriptedChild : public ChildProcess {
     }
     ~ScriptedChild() override { record_.destroyed = true; }
 
-
     std::uint32_t process_id() const override { return record_.script.process_id; }
     std::optional<std::size_t> bytes_waiting() override {
         advance();
