@@ -13,10 +13,6 @@ std::string_view trim(std::string_view text) {
     return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
 }
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 bool ends_with(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }

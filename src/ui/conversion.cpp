@@ -1,9 +1,12 @@
 #include "ui/conversion.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "text/paths.h"
+#include "ui/conversion_command.h"
 #include "ui/messages.h"
 
 namespace quelvarn {
@@ -21,9 +24,15 @@ Text output_base_name(std::string_view path) {
     return Text(name);
 }
 
-// -1 keeps the aspect ratio; -2 does too and rounds to the even size H.264 needs.
-Text scale_size(std::string_view typed) {
-    return typed == "-1" ? Text("-2") : Text(typed);
+// A typed frame size: a whole number of at most five digits, blanks around it allowed.
+std::optional<int> typed_size(std::string_view typed) {
+    std::string_view size = strip_blanks(typed);
+    size_t digits_start = !size.empty() && size[0] == '-' ? 1 : 0;
+    if (size.size() == digits_start || size.size() > digits_start + 5 ||
+        size.find_first_not_of("0123456789", digits_start) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::stoi(Text(size));
 }
 
 std::string_view trim_line(std::string_view line) {
@@ -91,6 +100,26 @@ Text failure_message(const RunResult& result, std::string_view report,
     return join_texts({messages::kConversionFailedExitCode, std::to_string(result.exit_code)});
 }
 
+struct ProbeRun {
+    RunResult result;
+    Text report;
+};
+
+// Runs the converter on `path` alone and keeps what it found in the session.
+ProbeRun run_probe(Session& session, std::string_view path, const RunListener& listener) {
+    ProbeRun probe;
+    RunOptions options;
+    options.listener = listener;
+    options.captured_output = &probe.report;
+    options.control = &session.run;
+    probe.result = run_console_tool(session.converter_path,
+                                    join_texts({" -i ", quote_argument(path)}), options);
+    session.probed_path = Text(path);
+    session.probe = parse_probe_report(probe.report);
+    session.probed_duration = clock_to_seconds(text_between(probe.report, "Duration: ", ","));
+    return probe;
+}
+
 ConversionOutcome refused(std::string_view message) {
     return {ConversionOutcome::Kind::refused, {}, Text(message)};
 }
@@ -102,15 +131,7 @@ ConversionOutcome failed(Text message) {
 }  // namespace
 
 Text probe_file(Session& session, std::string_view path, const RunListener& listener) {
-    Text report;
-    RunOptions options;
-    options.listener = listener;
-    options.captured_output = &report;
-    options.control = &session.run;
-    run_console_tool(session.converter_path, join_texts({" -i ", quote_argument(path)}), options);
-    Text duration(text_between(report, "Duration: ", ","));
-    session.probed_duration = clock_to_seconds(duration);
-    return duration;
+    return Text(text_between(run_probe(session, path, listener).report, "Duration: ", ","));
 }
 
 ConversionOutcome convert_file(Session& session, std::string_view input, std::string_view width,
@@ -131,9 +152,23 @@ ConversionOutcome convert_file(Session& session, std::string_view input, std::st
     Text source = short_path_if_spaced(input, [&files](std::string_view path, int capacity) {
         return files.short_path_name(path, capacity);
     });
-    Text scale = join_texts({"scale=", scale_size(width), ":", scale_size(height)});
-    Text command_line = join_texts({" -i ", quote_argument(source), " -vf ", quote_argument(scale),
-                                    " ", quote_argument(temporary), " -y"});
+    std::optional<int> width_value = typed_size(width);
+    std::optional<int> height_value = typed_size(height);
+    if (!width_value || !height_value) {
+        return failed(join_texts({messages::kConversionFailedCause, messages::kSizeNotWhole}));
+    }
+    // The command line is built from what a probe of this file found: the drop's, or one now for
+    // a typed path or a file the drop's probe could not read.
+    if (session.probed_path != input || session.probe.streams.empty()) {
+        ProbeRun probe = run_probe(session, input, listener);
+        if (session.probe.streams.empty()) {
+            return failed(failure_message(probe.result, probe.report, session.converter_path));
+        }
+    }
+    std::vector<Text> arguments =
+        conversion_arguments(session.probe, {source, temporary, *width_value, *height_value});
+    if (arguments.empty()) return refused(messages::kNoPicture);
+    Text command_line = command_line_of(arguments);
 
     // Kept for the failure box: the converter explains a failure a few lines before its end.
     Text report;

@@ -22,5 +22,7 @@ inline constexpr std::string_view kConverterNotStarted = "无法启动 ";
 inline constexpr std::string_view kConversionFailedCause = "转换失败：";
 inline constexpr std::string_view kConversionFailedExitCode = "转换失败，转换程序的退出代码为 ";
 inline constexpr std::string_view kCannotSaveOutput = "无法保存输出文件：";
+inline constexpr std::string_view kSizeNotWhole = "帧宽和帧高要填整数，-1 表示按原比例计算。";
+inline constexpr std::string_view kNoPicture = "这个文件里没有可以修改分辨率的视频画面。";
 
 }  // namespace quelvarn::messages

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "runner/probe_info.h"
 #include "runner/runner.h"
 #include "text/text.h"
 
@@ -14,6 +15,10 @@ struct Session {
     Text converter_path;
     // Seconds of the clip probed last; 0 when unknown.
     std::int32_t probed_duration = 0;
+    // What the probe found in the file probed last, and which file that was: the conversion's
+    // command line is built from it.
+    Text probed_path;
+    ProbeInfo probe;
     // Set while a probe or a conversion runs: one run at a time.
     bool run_in_progress = false;
     // The temporary output of the conversion in progress; removed when the run does not

@@ -38,9 +38,12 @@ const std::vector<Text> kBt709Tags = {"-color_primaries", "bt709", "-color_trc",
                                       "-colorspace",      "bt709"};
 const std::vector<Text> kLimitedRange = {"-color_range", "tv"};
 const std::vector<Text> kClosing = {"-movflags", "+faststart", kOutput};
-const Text kToneMapping =
-    "zscale=tin=smpte2084:pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,"
-    "zscale=p=bt709,tonemap=hable:desat=0,zscale=t=bt709:m=bt709:r=tv,";
+// Linear light from the input's transfer, hable into BT.709, then BT.709 limited range.
+Text tone_mapping(std::string_view transfer) {
+    return join_texts({"zscale=tin=", transfer,
+                       ":pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,"
+                       "zscale=p=bt709,tonemap=hable:desat=0,zscale=t=bt709:m=bt709:r=tv,"});
+}
 
 TEST(ConversionArguments, BuiltFromWhatTheProbeFound) {
     struct Case {
@@ -78,15 +81,15 @@ TEST(ConversionArguments, BuiltFromWhatTheProbeFound) {
         // HDR is tone-mapped after the scale (fewer pixels to map) and tagged BT.709.
         {"HDR PQ", fixtures::kHdrPqReport, -1, 240,
          joined({opening({"0:0"}),
-                 {"-vf", "scale=w=-2:h=240:out_range=tv," + kToneMapping + "format=yuv420p"},
+                 {"-vf",
+                  "scale=w=-2:h=240:out_range=tv," + tone_mapping("smpte2084") + "format=yuv420p"},
                  kH264High,
                  kBt709Tags,
                  kLimitedRange,
                  kClosing})},
         {"HDR HLG", fixtures::kHdrHlgReport, -1, 240,
          joined({opening({"0:0"}),
-                 {"-vf", "scale=w=-2:h=240:out_range=tv," +
-                             substitute_text(kToneMapping, "smpte2084", "arib-std-b67") +
+                 {"-vf", "scale=w=-2:h=240:out_range=tv," + tone_mapping("arib-std-b67") +
                              "format=yuv420p"},
                  kH264High,
                  kBt709Tags,

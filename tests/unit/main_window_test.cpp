@@ -17,6 +17,26 @@ using fakes::FakePlatform;
 
 constexpr std::string_view kConverter = "C:\\ffmpeg\\ffmpeg.exe";
 
+// The probe report of a clip with H.264 and AAC, as the converter writes it.
+constexpr std::string_view kClipProbe =
+    "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'E:\\v\\clip.mp4':\r\n"
+    "  Duration: 00:03:07.52, start: 0.000000, bitrate: 680 kb/s\r\n"
+    "    Stream #0:0(und): Video: h264 (High) (avc1 / 0x31637661), yuv420p(tv, bt709), "
+    "1920x1080 [SAR 1:1 DAR 16:9], 599 kb/s, 25 fps, 25 tbr, 12800 tbn, 50 tbc (default)\r\n"
+    "    Stream #0:1(und): Audio: aac (LC) (mp4a / 0x6134706D), 44100 Hz, stereo, fltp, "
+    "128 kb/s (default)\r\n"
+    "At least one output file must be specified\r\n";
+
+// The conversion's command line for that clip; `source` and `temporary` as quoted on it.
+Text clip_command_line(std::string_view source, std::string_view scale,
+                       std::string_view temporary) {
+    return join_texts({" -y -i ", source, " -map 0:0 -map 0:1 -map_metadata 0 -vf ", scale,
+                       ",format=yuv420p -c:v libx264 -profile:v high -color_primaries bt709 "
+                       "-color_trc bt709 -colorspace bt709 -color_range tv -c:a:0 copy "
+                       "-movflags +faststart ",
+                       temporary});
+}
+
 class HandlerTest : public ::testing::Test {
   protected:
     HandlerTest() {
@@ -46,6 +66,11 @@ class HandlerTest : public ::testing::Test {
     void converter_writes(std::string_view path, std::string_view content) {
         fake.files.add_file(path, bytes_of(content));
     }
+    // Drops `path`, whose probe reports `report`.
+    void drop_probed(std::string_view path, std::string_view report = kClipProbe) {
+        script_run(report, 1);
+        on_file_dropped({Text(path)});
+    }
 
     FakePlatform fake;
     Session session;
@@ -58,44 +83,41 @@ TEST_F(HandlerTest, ConversionCommandLines) {
         const char* input;
         const char* width;
         const char* height;
-        const char* command_line;
+        // As the command line gives them.
+        const char* source;
+        const char* scale;
+        const char* temporary;
         const char* output;
     };
     const Case cases[] = {
-        {"D:\\tools", "E:\\videos\\clip.mp4", "-1", "1920",
-         " -i E:\\videos\\clip.mp4 -vf scale=-2:1920 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+        {"D:\\tools", "E:\\videos\\clip.mp4", "-1", "1920", "E:\\videos\\clip.mp4",
+         "scale=w=-2:h=1920:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
          "D:\\tools\\分辨率\\clip.mp4"},
-        {"D:\\tools", "E:\\my videos\\clip.mp4", "720", "-1",
-         " -i E:\\MYVIDE~1\\clip.mp4 -vf scale=720:-2 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+        {"D:\\tools", "E:\\my videos\\clip.mp4", "720", "-1", "E:\\MYVIDE~1\\clip.mp4",
+         "scale=w=720:h=-2:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
          "D:\\tools\\分辨率\\clip.mp4"},
-        {"D:\\tools", "E:\\videos\\holiday trip.mp4", "-1", "1920",
-         " -i E:\\videos\\HOLIDA~1.MP4 -vf scale=-2:1920 \"D:\\tools\\分辨率\\holiday "
-         "trip.converting.mp4\" -y",
+        {"D:\\tools", "E:\\videos\\holiday trip.mp4", "-1", "1920", "E:\\videos\\HOLIDA~1.MP4",
+         "scale=w=-2:h=1920:out_range=tv", "\"D:\\tools\\分辨率\\holiday trip.converting.mp4\"",
          "D:\\tools\\分辨率\\holiday trip.mp4"},
-        {"D:\\tools", "E:\\videos\\Clip.MP4", "-1", "1920",
-         " -i E:\\videos\\Clip.MP4 -vf scale=-2:1920 D:\\tools\\分辨率\\Clip.converting.mp4 -y",
+        {"D:\\tools", "E:\\videos\\Clip.MP4", "-1", "1920", "E:\\videos\\Clip.MP4",
+         "scale=w=-2:h=1920:out_range=tv", "D:\\tools\\分辨率\\Clip.converting.mp4",
          "D:\\tools\\分辨率\\Clip.mp4"},
-        {"D:\\tools", "E:\\videos\\clip.mkv", "640", "360",
-         " -i E:\\videos\\clip.mkv -vf scale=640:360 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+        {"D:\\tools", "E:\\videos\\clip.mkv", "640", "360", "E:\\videos\\clip.mkv",
+         "scale=w=640:h=360:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
          "D:\\tools\\分辨率\\clip.mp4"},
-        {"D:\\tools", "E:\\a.mp4files\\clip.mp4", "-1", "1920",
-         " -i E:\\a.mp4files\\clip.mp4 -vf scale=-2:1920 D:\\tools\\分辨率\\clip.converting.mp4 -y",
+        {"D:\\tools", "E:\\a.mp4files\\clip.mp4", "-1", "1920", "E:\\a.mp4files\\clip.mp4",
+         "scale=w=-2:h=1920:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
          "D:\\tools\\分辨率\\clip.mp4"},
-        {"D:\\tools", "E:\\videos\\clip.mp4", "abc", "",
-         " -i E:\\videos\\clip.mp4 -vf scale=abc: D:\\tools\\分辨率\\clip.converting.mp4 -y",
+        // Blanks around a typed size do not matter.
+        {"D:\\tools", "E:\\videos\\clip.mp4", " 640 ", "-1 ", "E:\\videos\\clip.mp4",
+         "scale=w=640:h=-2:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
          "D:\\tools\\分辨率\\clip.mp4"},
-        // Typed text cannot add arguments: a blank keeps the scale value one argument.
-        {"D:\\tools", "E:\\videos\\clip.mp4", "640 -f", "-1",
-         " -i E:\\videos\\clip.mp4 -vf \"scale=640 -f:-2\" D:\\tools\\分辨率\\clip.converting.mp4 "
-         "-y",
-         "D:\\tools\\分辨率\\clip.mp4"},
-        {"D:", "E:\\videos\\clip.mp4", "-1", "1920",
-         " -i E:\\videos\\clip.mp4 -vf scale=-2:1920 D:\\分辨率\\clip.converting.mp4 -y",
+        {"D:", "E:\\videos\\clip.mp4", "-1", "1920", "E:\\videos\\clip.mp4",
+         "scale=w=-2:h=1920:out_range=tv", "D:\\分辨率\\clip.converting.mp4",
          "D:\\分辨率\\clip.mp4"},
         // No short name from the system: the path keeps its blank and is quoted.
-        {"D:\\tools", "E:\\no short\\片 段.mp4", "-1", "1920",
-         " -i \"E:\\no short\\片 段.mp4\" -vf scale=-2:1920 \"D:\\tools\\分辨率\\片 "
-         "段.converting.mp4\" -y",
+        {"D:\\tools", "E:\\no short\\片 段.mp4", "-1", "1920", "\"E:\\no short\\片 段.mp4\"",
+         "scale=w=-2:h=1920:out_range=tv", "\"D:\\tools\\分辨率\\片 段.converting.mp4\"",
          "D:\\tools\\分辨率\\片 段.mp4"},
     };
     fake.files.add_folder("D:");
@@ -108,7 +130,7 @@ TEST_F(HandlerTest, ConversionCommandLines) {
         SCOPED_TRACE(c.input);
         fake.files.add_file(c.input);
         fake.files.program_folder_text = c.program_folder;
-        type(controls::kPathBox, c.input);
+        drop_probed(c.input);
         type(controls::kWidthBox, c.width);
         type(controls::kHeightBox, c.height);
         Text temporary = Text(c.output).substr(0, Text(c.output).size() - 4) + ".converting.mp4";
@@ -119,7 +141,7 @@ TEST_F(HandlerTest, ConversionCommandLines) {
 
         const auto& child = fake.processes.last();
         EXPECT_EQ(child.program_path, kConverter);
-        EXPECT_EQ(child.command_line, c.command_line);
+        EXPECT_EQ(child.command_line, clip_command_line(c.source, c.scale, c.temporary));
         EXPECT_EQ(fake.files.file(c.output), bytes_of("video"));
         EXPECT_FALSE(fake.files.file(temporary));
         EXPECT_TRUE(fake.window.messages.empty());
@@ -128,12 +150,88 @@ TEST_F(HandlerTest, ConversionCommandLines) {
     }
 }
 
+// A path typed by hand has not been probed: the press probes it first, once.
+TEST_F(HandlerTest, TypedPathIsProbedBeforeItsFirstConversion) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    for (int press = 0; press < 2; ++press) {
+        if (press == 0) script_run(kClipProbe, 1);
+        converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "video");
+        script_run("frame=1 time=00:00:01.00\n");
+        on_change_resolution_clicked();
+    }
+
+    std::vector<Text> command_lines;
+    for (const auto& child : fake.processes.children) command_lines.push_back(child->command_line);
+    Text conversion = clip_command_line("E:\\v\\clip.mp4", "scale=w=-2:h=1920:out_range=tv",
+                                        "D:\\tools\\分辨率\\clip.converting.mp4");
+    EXPECT_EQ(command_lines, (std::vector<Text>{" -i E:\\v\\clip.mp4", conversion, conversion}));
+    EXPECT_TRUE(fake.window.messages.empty());
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：100 %");
+    // The press-time probe is no drop: the window's duration stays.
+    EXPECT_EQ(fake.window.text(controls::kDurationStore), "标签");
+}
+
+// What cannot be converted says why in one box and starts no conversion: a size that is not a
+// whole number, a file without a moving picture, a file the converter cannot read.
+TEST_F(HandlerTest, NothingToConvertSaysWhyOnce) {
+    struct Case {
+        const char* name;
+        const char* probe;
+        const char* width;
+        const char* height;
+        const char* box;
+        const char* label;
+        size_t children;  // the drop's probe, and the press's when it probes again
+    };
+    const char* kSizes = "转换失败：帧宽和帧高要填整数，-1 表示按原比例计算。";
+    const Case cases[] = {
+        {"letters", kClipProbe.data(), "abc", "", kSizes, "进度：失败", 1},
+        // Typed text never reaches the command line: "-f" cannot become an argument.
+        {"an option", kClipProbe.data(), "640 -f", "-1", kSizes, "进度：失败", 1},
+        {"a fraction", kClipProbe.data(), "-1", "720.5", kSizes, "进度：失败", 1},
+        {"too large", kClipProbe.data(), "123456", "-1", kSizes, "进度：失败", 1},
+        {"sound with a cover",
+         "Input #0, mp3, from 'E:\\v\\clip.mp4':\r\n"
+         "  Duration: 00:00:02.04, start: 0.025056, bitrate: 71 kb/s\r\n"
+         "    Stream #0:0: Audio: mp3, 44100 Hz, mono, fltp, 64 kb/s\r\n"
+         "    Stream #0:1: Video: png, rgb24(pc), 64x64 [SAR 1:1 DAR 1:1], 90k tbr, 90k tbn, 90k "
+         "tbc\r\n",
+         "-1", "720", "这个文件里没有可以修改分辨率的视频画面。", "进度：", 1},
+        {"unreadable", "E:\\v\\clip.mp4: Invalid data found when processing input\r\n", "-1", "720",
+         "转换失败：E:\\v\\clip.mp4: Invalid data found when processing input", "进度：失败", 2},
+    };
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.processes.children.clear();
+        fake.window.messages.clear();
+        type(controls::kProgressLabel, "进度：");
+        drop_probed("E:\\v\\clip.mp4", c.probe);
+        script_run(c.probe, 1);
+        type(controls::kWidthBox, c.width);
+        type(controls::kHeightBox, c.height);
+
+        on_change_resolution_clicked();
+
+        ASSERT_EQ(fake.window.messages.size(), 1u);
+        EXPECT_EQ(fake.window.messages[0].text, c.box);
+        EXPECT_EQ(fake.window.text(controls::kProgressLabel), c.label);
+        EXPECT_EQ(fake.processes.children.size(), c.children);
+        EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
+        EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
+        fake.processes.scripts.clear();
+    }
+}
+
 TEST_F(HandlerTest, SuccessReplacesAnEarlierOutput) {
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
     fake.files.add_folder("D:\\tools\\分辨率");
     fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("old"));
-    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    drop_probed("E:\\v\\clip.mp4");
     converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "new");
     script_run("ok\n");
 
@@ -178,7 +276,7 @@ TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
     fake.files.add_file("E:\\v\\clip.mp4");
     fake.files.add_folder("D:\\tools\\分辨率");
     fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("old"));
-    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    drop_probed("E:\\v\\clip.mp4");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fake.window.messages.clear();
@@ -287,7 +385,7 @@ TEST_F(HandlerTest, DropWithoutConverterEmptiesTheDuration) {
 TEST_F(HandlerTest, OneRunAtATime) {
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
-    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    drop_probed("E:\\v\\clip.mp4");
     ChildScript slow;
     slow.pieces.push_back({bytes_of("time=00:00:01.00\n"), 2});
     slow.waits_before_exit = 2;
@@ -305,7 +403,8 @@ TEST_F(HandlerTest, OneRunAtATime) {
 
     on_change_resolution_clicked();
 
-    EXPECT_EQ(fake.processes.children.size(), 1u);
+    // The drop's probe and the one conversion.
+    EXPECT_EQ(fake.processes.children.size(), 2u);
     EXPECT_FALSE(button_enabled_during_run);
     EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
     EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\v\\clip.mp4");
@@ -314,7 +413,7 @@ TEST_F(HandlerTest, OneRunAtATime) {
 TEST_F(HandlerTest, AbandonedConversionLeavesNoPartialFile) {
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
-    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    drop_probed("E:\\v\\clip.mp4");
     ChildScript slow;
     slow.waits_before_exit = 3;
     fake.processes.scripts.push_back(slow);
@@ -341,8 +440,7 @@ TEST_F(HandlerTest, AbandonedConversionLeavesNoPartialFile) {
 TEST_F(HandlerTest, ProgressUsesTheProbedDuration) {
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
-    script_run("  Duration: 00:03:07.52, start: 0.000000, bitrate: 1 kb/s\n", 1);
-    on_file_dropped({"E:\\v\\clip.mp4"});
+    drop_probed("E:\\v\\clip.mp4");
     converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "video");
     script_run("frame=1 time=00:01:40.00 bitrate=1\rvideo:1kB global headers:0kB\r\n");
 

@@ -195,7 +195,8 @@ TEST(ParseProbeReport, DurationInSeconds) {
 // CR CR LF. It reads as the plain report does.
 TEST(ParseProbeReport, LineEndsOfTheCapturedReport) {
     for (std::string_view report : {fixtures::kSdrMp4Report, fixtures::kTextSubtitlesReport}) {
-        Text crlf = substitute_text(report, "\n", "\r\n");
+        Text crlf;
+        for (char c : report) crlf += c == '\n' ? Text("\r\n") : Text(1, c);
         Text captured = normalise_report(Bytes(crlf.begin(), crlf.end()));
         ASSERT_NE(captured.find("\r\r\n"), Text::npos);
         ProbeInfo plain = parse_probe_report(report);
