@@ -78,9 +78,11 @@ bool is_rgb(const ProbedStream& video) {
     return video.color_matrix == "gbr";
 }
 
-// -1 keeps the aspect ratio; -2 does too and rounds to the even size H.264 needs.
+// 4:2:0 H.264 needs even sizes: -1 (keep the aspect ratio) becomes -2, which keeps it and rounds
+// to even, and an odd typed size the even one below it.
 Text scale_size(int size) {
-    return std::to_string(size == -1 ? -2 : size);
+    if (size == -1) return "-2";
+    return std::to_string(size > 0 && size % 2 == 1 ? size - 1 : size);
 }
 
 // Linear light, tone-mapped with hable into BT.709 at a nominal 100 nits, then BT.709 4:2:0.

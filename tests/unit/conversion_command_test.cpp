@@ -63,7 +63,8 @@ TEST(ConversionArguments, BuiltFromWhatTheProbeFound) {
                  kLimitedRange,
                  {"-c:a:0", "copy"},
                  kClosing})},
-        // 4:4:4 and 10-bit become 8-bit 4:2:0; untagged colours stay untagged.
+        // 4:4:4 and 10-bit become 8-bit 4:2:0; untagged colours stay untagged. An odd size
+        // becomes the even one below it.
         {"4:4:4 H.264", fixtures::kH264444Report, 640, -1,
          joined({opening({"0:0", "0:1"}),
                  {"-vf", "scale=w=640:h=-2:out_range=tv,format=yuv420p"},
@@ -71,7 +72,7 @@ TEST(ConversionArguments, BuiltFromWhatTheProbeFound) {
                  kLimitedRange,
                  {"-c:a:0", "copy"},
                  kClosing})},
-        {"10-bit HEVC", fixtures::kHevc10Report, 1280, 720,
+        {"10-bit HEVC", fixtures::kHevc10Report, 1281, 721,
          joined({opening({"0:0"}),
                  {"-vf", "scale=w=1280:h=720:out_range=tv,format=yuv420p"},
                  kH264High,
