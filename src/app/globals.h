@@ -10,8 +10,6 @@ extern Text probe_output;
 extern Text progress_time_text;
 extern Text progress_percent_text;
 
-inline constexpr std::string_view kToolsFolder = "C:\\ffmpeg";
-inline constexpr std::string_view kConverterPath = "C:\\ffmpeg\\ffmpeg.exe";
 
 void release_globals();
 

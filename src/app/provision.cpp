@@ -1,47 +1,43 @@
+#include <memory>
+
 #include "app/globals.h"
 #include "app/shell.h"
-#include "platform/payloads.h"
+#include "app/tools.h"
+#include "payload_pins.h"
 #include "platform/platform.h"
 
 namespace quelvarn {
 
 namespace {
 
-// The tools are written here first and the folder is renamed to the tools folder only when
-// every file is complete, so a start that fails part-way leaves nothing a later start trusts.
-constexpr std::string_view kStagingFolder = "C:\\ffmpeg.partial";
+// The converter this process checked and holds open; null when none could be had.
+std::unique_ptr<VerifiedTool> verified_converter;
 
-void remove_staging(FileServices& files) {
-    if (files.is_directory(kStagingFolder)) {
-        files.remove_tree(kStagingFolder);
-    } else if (files.path_present(kStagingFolder)) {
-        files.delete_file(kStagingFolder);
+Text tools_failure_message(const std::vector<ToolsFailure>& failures) {
+    Text message = "无法写入转换工具，转换将无法进行。";
+    for (const ToolsFailure& failure : failures) {
+        message += join_texts({"\n", failure.folder, "：", failure.reason});
     }
-}
-
-bool write_tools(FileServices& files, PayloadWriter& payloads) {
-    // A start that crashed while writing may have left a staging folder behind.
-    remove_staging(files);
-    if (!files.make_folder(kStagingFolder)) return false;
-    for (int i = 0; i < static_cast<int>(kToolFileNames.size()); ++i) {
-        const Text target = join_texts({kStagingFolder, "\\", kToolFileNames[i]});
-        if (!payloads.write_payload(i, target)) return false;
-    }
-    return files.rename_path(kStagingFolder, kToolsFolder, false);
+    return message;
 }
 
 }  // namespace
 
-bool is_directory(std::string_view path) { return platform().files->is_directory(path); }
-
 void provision_tools() {
-    // The folder's existence is the only marker: an existing folder is never touched.
-    if (is_directory(kToolsFolder)) return;
-    FileServices& files = *platform().files;
-    PayloadWriter* payloads = payload_writer();
-    // A file of that name would make the final rename fail; writing the tools would be wasted.
-    if (payloads == nullptr || files.path_present(kToolsFolder)) return;
-    if (!write_tools(files, *payloads)) remove_staging(files);
+    ToolStore* store = platform().tools;
+    if (store == nullptr) return;
+    PreparedTools prepared = prepare_tools(*store, payload_writer(), kBundledToolPins);
+    verified_converter = std::move(prepared.converter);
+    ffmpeg_path = prepared.converter_path;
+    if (!verified_converter && !prepared.failures.empty()) {
+        platform().window->show_message(tools_failure_message(prepared.failures));
+    }
 }
+
+void set_verified_converter(std::unique_ptr<VerifiedTool> converter) {
+    verified_converter = std::move(converter);
+}
+
+Text runnable_converter() { return verified_converter ? verified_converter->path() : Text(); }
 
 }  // namespace quelvarn

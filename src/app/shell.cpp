@@ -20,7 +20,6 @@ int start_up() {
 
 void on_main_window_created() {
     provision_tools();
-    ffmpeg_path = Text(kConverterPath);
     ShellServices& shell = *shell_services();
     shell.bind_drop_target(controls::kDropTarget, shell.control_handle(controls::kPathBox));
 }

@@ -1,7 +1,11 @@
 // Start-up, window set-up, tool provisioning and shutdown.
 #pragma once
 
+#include <memory>
 #include <string_view>
+
+#include "app/tools.h"
+#include "text/text.h"
 
 namespace quelvarn {
 
@@ -12,8 +16,11 @@ int start_up();
 void on_main_window_created();
 void on_main_window_destroying();
 
-// Writes the embedded tools into the tools folder when that folder does not exist.
+// Finds the tools the program carries, or writes them (see app/tools.h); says so in a box when
+// they cannot be written anywhere.
 void provision_tools();
-bool is_directory(std::string_view path);
+// The converter checked at start-up; empty when there is none, and nothing may be run.
+Text runnable_converter();
+void set_verified_converter(std::unique_ptr<VerifiedTool> converter);
 
 }  // namespace quelvarn

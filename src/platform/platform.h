@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/tool_store.h"
 #include "platform/window.h"
 
 namespace quelvarn {
@@ -12,6 +13,7 @@ struct Platform {
     WindowServices* window = nullptr;
     FileServices* files = nullptr;
     ProcessServices* processes = nullptr;
+    ToolStore* tools = nullptr;
 };
 
 Platform& platform();

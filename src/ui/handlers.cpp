@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "app/shell.h"
 #include "platform/platform.h"
 #include "runner/runner.h"
 #include "text/extract.h"
@@ -160,7 +161,7 @@ void on_file_dropped(std::string_view dropped_text) {
     {
         BusyWindow busy;
         StatusReporter reporter;
-        run_console_tool(ffmpeg_path, join_texts({" -i ", quote_argument(path)}),
+        run_console_tool(runnable_converter(), join_texts({" -i ", quote_argument(path)}),
                          std::ref(reporter), nullptr, &probe_output);
     }
     window.write_control_text(controls::kDurationStore,
@@ -204,7 +205,7 @@ void on_change_resolution_clicked() {
     {
         BusyWindow busy;
         pending_output = temporary;
-        result = run_console_tool(ffmpeg_path, command_line, std::ref(reporter), nullptr, &report);
+        result = run_console_tool(runnable_converter(), command_line, std::ref(reporter), nullptr, &report);
     }
 
     bool succeeded = result.outcome == RunOutcome::exited && result.exit_code == 0;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
+#include "app/shell.h"
+#include "app/tools.h"
 #include "support/fake_platform.h"
 #include "ui/controls.h"
 #include "ui/handlers.h"
@@ -20,6 +22,7 @@ class HandlerTest : public ::testing::Test {
   protected:
     HandlerTest() {
         ffmpeg_path = Text(kConverter);
+        set_verified_converter(std::make_unique<VerifiedTool>(Text(kConverter), nullptr));
         fake.files.add_folder("C:\\ffmpeg");
         fake.files.add_file(kConverter);
         fake.files.add_folder("D:\\tools");
@@ -28,7 +31,10 @@ class HandlerTest : public ::testing::Test {
         fake.window.texts[Text(controls::kHeightBox)] = "1920";
         fake.window.texts[Text(controls::kDurationStore)] = "标签";
     }
-    ~HandlerTest() override { release_globals(); }
+    ~HandlerTest() override {
+        set_verified_converter(nullptr);
+        release_globals();
+    }
 
     void type(std::string_view control, std::string_view text) {
         fake.window.texts[Text(control)] = Text(text);
@@ -191,6 +197,23 @@ TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
         EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
         EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
     }
+}
+
+// No converter passed the check at start-up: a file at the converter's path (someone else's) is
+// never run, by a drop or a press; the conversion names the converter that is missing.
+TEST_F(HandlerTest, AConverterThatWasNotVerifiedIsNeverRun) {
+    set_verified_converter(nullptr);
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+
+    on_file_dropped("E:\\v\\clip.mp4\r\n");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    on_change_resolution_clicked();
+
+    EXPECT_TRUE(fake.processes.children.empty());
+    ASSERT_EQ(fake.window.messages.size(), 1u);
+    EXPECT_EQ(fake.window.messages[0].text, "C:\\ffmpeg\\ffmpeg.exe 不存在");
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：失败");
 }
 
 TEST_F(HandlerTest, ConverterMissingOrNotStarted) {

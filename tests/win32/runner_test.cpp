@@ -101,7 +101,7 @@ class RunnerWin32Test : public ::testing::Test {
     RunResult run_writer(std::string_view steps) {
         calls.clear();
         window.labels.clear();
-        return run_console_tool(writer, join_texts({"child_writer ", steps}), handler, &process_id,
+        return run_console_tool(writer, steps, handler, &process_id,
                                 &captured);
     }
 
@@ -216,7 +216,7 @@ TEST_F(RunnerWin32Test, WorkingFolder) {
 
     ASSERT_TRUE(SetCurrentDirectoryW(win32::widen(folder).c_str()));
     RunResult bare =
-        run_console_tool("child_writer.exe", "child_writer d:", handler, nullptr, &captured);
+        run_console_tool("child_writer.exe", "d:", handler, nullptr, &captured);
     EXPECT_EQ(bare.outcome, RunOutcome::exited);
     EXPECT_EQ(captured, folder);
     SetCurrentDirectoryW(L"C:\\windows");
@@ -235,7 +235,7 @@ TEST_F(RunnerWin32Test, ChildKilledFromOutsideEndsTheRunWithItsCode) {
     process_id = 0;
     auto started = std::chrono::steady_clock::now();
     RunResult result =
-        run_console_tool(writer, "child_writer t:started s:60000", handler, &process_id, &captured);
+        run_console_tool(writer, "t:started s:60000", handler, &process_id, &captured);
     window.on_drain = nullptr;
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_EQ(result.exit_code, 7u);
@@ -248,7 +248,7 @@ TEST_F(RunnerWin32Test, TerminateFromAHandlerStopsTheChild) {
         terminate_running_tool();
     };
     auto started = std::chrono::steady_clock::now();
-    RunResult result = run_console_tool(writer, "child_writer t:hello s:60000 t:never", stopping,
+    RunResult result = run_console_tool(writer, "t:hello s:60000 t:never", stopping,
                                         nullptr, &captured);
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_NE(result.exit_code, 0u);
@@ -271,7 +271,7 @@ TEST_F(RunnerWin32Test, WindowStaysResponsive) {
     });
     window.on_drain = [this] { window.running = true; };
     window.running = false;
-    RunResult result = run_console_tool(writer, "child_writer s:1500", handler, nullptr, &captured);
+    RunResult result = run_console_tool(writer, "s:1500", handler, nullptr, &captured);
     window.running = false;
     window.on_drain = nullptr;
     pinger.join();

@@ -7,12 +7,14 @@
 #include "platform/win32/files.h"
 #include "platform/win32/payloads.h"
 #include "platform/win32/process.h"
+#include "platform/win32/tool_store.h"
 #include "platform/win32/window_framework.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     using namespace quelvarn;
     win32::initialise_platform();
-    set_platform({win32::win32_window(), &win32_files(), &win32_processes()});
+    set_platform(
+        {win32::win32_window(), &win32_files(), &win32_processes(), &win32_tool_store()});
     set_shell_services(win32::win32_shell());
     // The FFmpeg tools ride along as resources of this program.
     static win32::ResourcePayloads payloads;

@@ -201,8 +201,14 @@ std::unique_ptr<ChildProcess> start_once(std::string_view program_path,
     if (inherit.list()) flags |= EXTENDED_STARTUPINFO_PRESENT;
 
     std::wstring application = widen(program_path);
-    // CreateProcessW may write into the command line, so it gets its own buffer.
-    std::wstring arguments = widen(command_line);
+    // The child's argv[0] is the quoted path of the program that really starts, as Windows
+    // programs expect and process listings show. CreateProcessW may write into the command
+    // line, so it gets its own buffer.
+    std::wstring arguments = L"\"" + application + L"\"";
+    if (!command_line.empty()) {
+        if (command_line.front() != ' ') arguments += L' ';
+        arguments += widen(command_line);
+    }
     std::wstring folder = widen(working_folder);
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(application.c_str(), arguments.data(), nullptr, nullptr, TRUE, flags,
