@@ -90,27 +90,6 @@ TEST_F(Failure, BadWidthShowsOneBoxLeavesNoFileAndKeepsTheEarlierOutput) {
     }
 }
 
-TEST_F(Failure, MissingConverterShowsOneBoxWithItsPathAndStartsNothing) {
-    // Moved away after start-up, and back whatever happens, for the tests after this one.
-    struct ConverterMovedAway {
-        const wchar_t* away = L"C:\\ffmpeg\\ffmpeg.away.exe";
-        bool moved = MoveFileW(kConverter, away) != 0;
-        ~ConverterMovedAway() {
-            if (moved) MoveFileW(away, kConverter);
-        }
-    } converter;
-    ASSERT_TRUE(converter.moved);
-    program.set_text(controls::kPathBox, kClip);
-    program.set_text(controls::kHeightBox, L"240");
-    press_and_wait();
-
-    std::vector<std::wstring> boxes = program.boxes();
-    EXPECT_THAT(boxes, ElementsAre(L"信息：|C:\\ffmpeg\\ffmpeg.exe 不存在"));
-    EXPECT_EQ(program.text(controls::kProgressLabel), L"进度：失败");
-    program.close_boxes();
-    EXPECT_THAT(folder_entries(kOutputFolder), IsEmpty());
-}
-
 TEST_F(Failure, EmptyPathAndAnInputThatIsItsOwnOutputAreRefusedWithABox) {
     // An input inside 分辨率\ whose output name is its own name.
     const std::wstring self = std::wstring(kOutputFolder) + L"\\self.mp4";
