@@ -11,10 +11,8 @@ constexpr std::string_view kStagingSuffix = ".partial";
 
 bool same_name(std::string_view a, std::string_view b) {
     auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return fold(x) == fold(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return fold(x) == fold(y); });
 }
 
 std::string_view parent_of(std::string_view path) {
@@ -190,8 +188,8 @@ Text user_tools_folder(ToolStore& store, const ToolPins& pins) {
 Text tools_folder_sddl(std::string_view user_sid) {
     // Without the user's identifier, the owner's rights: the creator is the owner.
     const std::string_view creator = user_sid.empty() ? std::string_view("OW") : user_sid;
-    return join_texts({"D:P(A;OICI;FA;;;", creator,
-                       ")(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)"});
+    return join_texts(
+        {"D:P(A;OICI;FA;;;", creator, ")(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)"});
 }
 
 PreparedTools prepare_tools(ToolStore& store, PayloadWriter* payloads, const ToolPins& pins,

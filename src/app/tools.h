@@ -15,21 +15,6 @@ namespace quelvarn {
 // The folder every user of the machine shares; written once, used by every later start.
 inline constexpr std::string_view kSharedToolsFolder = "C:\\ffmpeg";
 
-// The converter, byte-identical to the one the program carries. The file stays open, shared
-// for reading only, as long as this object lives, so it cannot be changed or replaced between
-// the check and any start of it.
-class VerifiedTool {
-  public:
-    VerifiedTool(Text path, std::unique_ptr<HeldFile> hold)
-        : path_(std::move(path)), hold_(std::move(hold)) {}
-
-    const Text& path() const { return path_; }
-
-  private:
-    Text path_;
-    std::unique_ptr<HeldFile> hold_;
-};
-
 // A folder the tools could not be written to, and the system's reason.
 struct ToolsFailure {
     Text folder;

@@ -12,7 +12,7 @@ namespace quelvarn {
 // File names of the tools in the tools folder, in the order they are written; the converter
 // comes first. Payload i is written as kToolFileNames[i].
 inline constexpr std::array<std::string_view, 3> kToolFileNames = {"ffmpeg.exe", "ffplay.exe",
-                                                                    "ffprobe.exe"};
+                                                                   "ffprobe.exe"};
 
 // What a tool the program carries must be, byte for byte: payloads/payloads.lock pins it.
 struct ToolPin {
@@ -25,7 +25,7 @@ struct ToolPin {
 using ToolPins = std::array<ToolPin, 3>;
 
 class PayloadWriter {
-public:
+  public:
     virtual ~PayloadWriter() = default;
 
     // Writes payload `index` unchanged to `path`, creating or truncating the file, and flushes
@@ -33,9 +33,5 @@ public:
     // failure no file is left there. May be called from several threads at once.
     virtual SystemError write_payload(int index, std::string_view path) = 0;
 };
-
-// The installed writer; null when the program carries no payloads.
-PayloadWriter* payload_writer();
-void set_payload_writer(PayloadWriter* writer);
 
 }  // namespace quelvarn

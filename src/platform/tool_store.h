@@ -30,6 +30,21 @@ class HeldFile {
     virtual ~HeldFile() = default;
 };
 
+// A tool byte-identical to the one the program carries. The file stays open, shared for reading
+// only, as long as this object lives, so it cannot be changed or replaced between the check and
+// any start of it.
+class VerifiedTool {
+  public:
+    VerifiedTool(Text path, std::unique_ptr<HeldFile> hold)
+        : path_(std::move(path)), hold_(std::move(hold)) {}
+
+    const Text& path() const { return path_; }
+
+  private:
+    Text path_;
+    std::unique_ptr<HeldFile> hold_;
+};
+
 struct HashedFile {
     std::unique_ptr<HeldFile> hold;
     std::uint64_t size = 0;

@@ -27,7 +27,9 @@ constexpr std::array<std::uint32_t, 8> kInitialState = {
     0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19,
 };
 
-inline std::uint32_t rotate_right(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+inline std::uint32_t rotate_right(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 void compress_plain(std::uint32_t* state, const std::uint8_t* block, std::size_t count) {
     for (; count > 0; --count, block += 64) {
@@ -37,8 +39,8 @@ void compress_plain(std::uint32_t* state, const std::uint8_t* block, std::size_t
                    (std::uint32_t{block[4 * i + 2]} << 8) | std::uint32_t{block[4 * i + 3]};
         }
         for (int i = 16; i < 64; ++i) {
-            std::uint32_t s0 = rotate_right(w[i - 15], 7) ^ rotate_right(w[i - 15], 18) ^
-                               (w[i - 15] >> 3);
+            std::uint32_t s0 =
+                rotate_right(w[i - 15], 7) ^ rotate_right(w[i - 15], 18) ^ (w[i - 15] >> 3);
             std::uint32_t s1 =
                 rotate_right(w[i - 2], 17) ^ rotate_right(w[i - 2], 19) ^ (w[i - 2] >> 10);
             w[i] = w[i - 16] + s0 + w[i - 7] + s1;
@@ -90,10 +92,10 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compress_with_sha(std::uint32_t
                                                                    const std::uint8_t* block,
                                                                    std::size_t count) {
     const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
-    __m128i cdab = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)),
-                                     0xB1);
-    __m128i efgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)),
-                                     0x1B);
+    __m128i cdab =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+    __m128i efgh =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
     __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
     __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
 
@@ -153,7 +155,9 @@ bool Sha256::uses_processor_instructions() {
 #endif
 }
 
-void force_plain_sha256(bool plain) { force_plain = plain; }
+void force_plain_sha256(bool plain) {
+    force_plain = plain;
+}
 
 void Sha256::compress(const std::uint8_t* blocks, std::size_t count) {
 #ifdef QUELVARN_SHA_INSTRUCTIONS

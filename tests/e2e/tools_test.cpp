@@ -148,8 +148,8 @@ TEST_F(Tools, AManualInstallInBinIsLeftAsItIsAndTheUsersOwnCopyConverts) {
         const std::wstring tool = std::wstring(L"C:\\ffmpeg\\bin\\") + name;
         ASSERT_TRUE(CopyFileW(helper_path(L"leave_mark").c_str(), tool.c_str(), FALSE));
     }
-    HANDLE readme = CreateFileW(L"C:\\ffmpeg\\README.txt", GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, 0, nullptr);
+    HANDLE readme = CreateFileW(L"C:\\ffmpeg\\README.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                0, nullptr);
     DWORD written = 0;
     WriteFile(readme, "FFmpeg", 6, &written, nullptr);
     CloseHandle(readme);
@@ -231,8 +231,7 @@ TEST_F(Tools, ToolsThatCannotBeWrittenAnywhereAreSaidInOneBox) {
     const int presses = program.trace_count("clicked ");
     program.press();
     ASSERT_TRUE(program.wait_handled("clicked ", presses));
-    EXPECT_THAT(program.boxes(),
-                ElementsAre(L"信息：|" + user_tools() + L"\\ffmpeg.exe 不存在"));
+    EXPECT_THAT(program.boxes(), ElementsAre(L"信息：|" + user_tools() + L"\\ffmpeg.exe 不存在"));
     EXPECT_EQ(program.text(controls::kProgressLabel), L"进度：失败");
     EXPECT_THAT(folder_entries(kOutputFolder), IsEmpty());
 }

@@ -104,16 +104,19 @@ int wmain(int argc, wchar_t** argv) {
         parallel.push_back(parallel_time);
         copies.push_back(copy);
         checks.push_back(check);
-        std::printf("round %d: one by one %.3f s, parallel %.3f s, copy %.3f s, later-start check "
-                    "%.3f s\n",
-                    round, sequential_time, parallel_time, copy, check);
+        std::printf(
+            "round %d: one by one %.3f s, parallel %.3f s, copy %.3f s, later-start check "
+            "%.3f s\n",
+            round, sequential_time, parallel_time, copy, check);
     }
     const double copy = median(copies);
     std::printf("later-start check of the tools: median %.3f s (goal <= 0.15 s)\n", median(checks));
-    std::printf("first-start provisioning, one tool after the other / copy: %.3f s / %.3f s = %.2f\n",
-                median(one_by_one), copy, median(one_by_one) / copy);
-    std::printf("first-start provisioning, three tools at once / copy: %.3f s / %.3f s = %.2f "
-                "(goal <= 1.5)\n",
-                median(parallel), copy, median(parallel) / copy);
+    std::printf(
+        "first-start provisioning, one tool after the other / copy: %.3f s / %.3f s = %.2f\n",
+        median(one_by_one), copy, median(one_by_one) / copy);
+    std::printf(
+        "first-start provisioning, three tools at once / copy: %.3f s / %.3f s = %.2f "
+        "(goal <= 1.5)\n",
+        median(parallel), copy, median(parallel) / copy);
     return 0;
 }

@@ -69,10 +69,9 @@ TEST_F(ProvisionTest, AFreshMachineGetsTheToolsInCffmpegThroughAStagingFolderOfI
         EXPECT_EQ(prepared.converter_path, "C:\\ffmpeg\\ffmpeg.exe");
         EXPECT_TRUE(prepared.failures.empty());
         std::sort(writer.writes.begin(), writer.writes.end());
-        EXPECT_EQ(writer.writes,
-                  (std::vector<Text>{"C:\\ffmpeg.77.partial\\ffmpeg.exe",
-                                     "C:\\ffmpeg.77.partial\\ffplay.exe",
-                                     "C:\\ffmpeg.77.partial\\ffprobe.exe"}));
+        EXPECT_EQ(writer.writes, (std::vector<Text>{"C:\\ffmpeg.77.partial\\ffmpeg.exe",
+                                                    "C:\\ffmpeg.77.partial\\ffplay.exe",
+                                                    "C:\\ffmpeg.77.partial\\ffprobe.exe"}));
         ASSERT_EQ(fresh.made_folders.size(), 1u);
         EXPECT_EQ(fresh.made_folders[0].path, "C:\\ffmpeg.77.partial");
         EXPECT_EQ(fresh.made_folders[0].sddl, tools_folder_sddl("S-1-5-21-1-2-3-1001"));
@@ -188,7 +187,8 @@ TEST_F(ProvisionTest, AnyOtherCffmpegIsLeftAloneAndTheUserFolderIsUsed) {
 
 TEST_F(ProvisionTest, TheUserFolderIsNamedAfterTheConverterHash) {
     EXPECT_EQ(user_tools_folder(store, pins()), user_folder());
-    EXPECT_EQ(user_folder().size(), Text("C:\\Users\\u\\AppData\\Local\\Quelvarn\\tools\\").size() + 12);
+    EXPECT_EQ(user_folder().size(),
+              Text("C:\\Users\\u\\AppData\\Local\\Quelvarn\\tools\\").size() + 12);
     store.app_data.clear();
     EXPECT_EQ(user_tools_folder(store, pins()), "");
 }

@@ -12,8 +12,8 @@
 #include <functional>
 #include <optional>
 #include <set>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/tools.h"
@@ -306,8 +306,8 @@ TEST(LaterStart, UsesTheToolsFolderAsItIsAndWritesNothing) {
     GetFileAttributesExW(in_tools(L"ffmpeg.exe").c_str(), GetFileExInfoStandard, &after);
     EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
     expect_tools_match_pins();
-    EXPECT_TRUE(folder_entries(widen(user_tools_folder(win32_tool_store(), kBundledToolPins)))
-                    .empty())
+    EXPECT_TRUE(
+        folder_entries(widen(user_tools_folder(win32_tool_store(), kBundledToolPins))).empty())
         << "a later start wrote the user's own copy";
 }
 
@@ -353,7 +353,8 @@ TEST(ToolStore, HashesAsTheSystemDoesAndTheConverterAsPinned) {
     EXPECT_EQ(pinned.sha256, kBundledToolPins[0].sha256);
 
     HashedFile none;
-    EXPECT_EQ(store.hold_and_hash("C:\\no-such.exe", none), static_cast<SystemError>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(store.hold_and_hash("C:\\no-such.exe", none),
+              static_cast<SystemError>(ERROR_FILE_NOT_FOUND));
     EXPECT_NE(store.hold_and_hash("C:\\windows", none), 0u);  // a folder is not a tool
     EXPECT_FALSE(none.hold);
 }
@@ -439,8 +440,9 @@ TEST(ToolStore, ALockIsHeldByOneTakerAtATime) {
     EXPECT_FALSE(refused);
     first.reset();
     bool taken = false;
-    std::thread([&] { taken = store.take_lock("Local\\Quelvarn-test-lock", 1000) != nullptr; })
-        .join();
+    std::thread([&] {
+        taken = store.take_lock("Local\\Quelvarn-test-lock", 1000) != nullptr;
+    }).join();
     EXPECT_TRUE(taken);
 }
 

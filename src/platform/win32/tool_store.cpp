@@ -167,8 +167,8 @@ SystemError Win32ToolStore::hold_and_hash(std::string_view path, HashedFile& fil
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(held.get(), &size)) return last_error_or(ERROR_READ_FAULT);
     Sha256 hash;
-    if (SystemError error = hash_content(held.get(), static_cast<std::uint64_t>(size.QuadPart),
-                                         hash)) {
+    if (SystemError error =
+            hash_content(held.get(), static_cast<std::uint64_t>(size.QuadPart), hash)) {
         return error;
     }
     file.size = static_cast<std::uint64_t>(size.QuadPart);
@@ -214,7 +214,9 @@ Text Win32ToolStore::local_app_data() {
     return path;
 }
 
-std::uint32_t Win32ToolStore::process_id() { return GetCurrentProcessId(); }
+std::uint32_t Win32ToolStore::process_id() {
+    return GetCurrentProcessId();
+}
 
 Text Win32ToolStore::describe_error(SystemError error) {
     LPWSTR buffer = nullptr;

@@ -74,7 +74,8 @@ SystemError FakeToolStore::list_folder(std::string_view path, std::vector<Text>&
     auto add_children = [&](const Text& entry, const Text& given) {
         if (!starts_with(entry, folded + "\\")) return;
         const Text rest = entry.substr(folded.size() + 1);
-        if (rest.find('\\') == Text::npos) names.push_back(given.substr(given.size() - rest.size()));
+        if (rest.find('\\') == Text::npos)
+            names.push_back(given.substr(given.size() - rest.size()));
     };
     for (const auto& [entry, given] : folders_) add_children(entry, given);
     for (const auto& [entry, file] : files_) add_children(entry, file.first);
@@ -122,11 +123,14 @@ SystemError FakeToolStore::rename_folder(std::string_view from, std::string_view
     if (folders_.count(target) || files_.count(target)) return kErrorAlreadyExists;
     if (held_below(source)) return kErrorSharingViolation;
     const Text given_target(to);
-    auto moved = [&](const Text& entry) { return entry == source || starts_with(entry, source + "\\"); };
+    auto moved = [&](const Text& entry) {
+        return entry == source || starts_with(entry, source + "\\");
+    };
     std::map<Text, Text> folders;
     for (const auto& [entry, given] : folders_) {
         if (moved(entry)) {
-            folders[target + entry.substr(source.size())] = given_target + given.substr(from.size());
+            folders[target + entry.substr(source.size())] =
+                given_target + given.substr(from.size());
         } else {
             folders[entry] = given;
         }
@@ -167,7 +171,8 @@ SystemError FakeToolStore::hold_and_hash(std::string_view path, HashedFile& file
     std::lock_guard<std::mutex> guard(mutex_);
     const Text folded = key(path);
     auto found = files_.find(folded);
-    if (found == files_.end()) return folders_.count(folded) ? kErrorAccessDenied : kErrorFileNotFound;
+    if (found == files_.end())
+        return folders_.count(folded) ? kErrorAccessDenied : kErrorFileNotFound;
     ++holds_[folded];
     file.hold = std::make_unique<FakeHold>(mutex_, holds_, folded);
     file.size = found->second.second.size();

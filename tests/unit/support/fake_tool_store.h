@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "platform/payloads.h"
 #include "platform/tool_store.h"
