@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/win32/files.h"
-#include "platform/win32/process.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 #include "text/sha256.h"
 
@@ -28,40 +28,27 @@ SystemError last_error_or(SystemError fallback) {
 // Shared for reading only: nobody can write, rename or delete the file while we hold it.
 class Win32HeldFile final : public HeldFile {
   public:
-    explicit Win32HeldFile(OwnedHandle file) : file_(std::move(file)) {}
+    explicit Win32HeldFile(KernelHandle file) : file_(std::move(file)) {}
 
   private:
-    OwnedHandle file_;
+    KernelHandle file_;
 };
 
 class Win32HeldLock final : public HeldLock {
   public:
-    explicit Win32HeldLock(OwnedHandle mutex) : mutex_(std::move(mutex)) {}
+    explicit Win32HeldLock(KernelHandle mutex) : mutex_(std::move(mutex)) {}
     // A mutex belongs to the thread that took it: this object is destroyed on that thread.
     ~Win32HeldLock() override { ReleaseMutex(mutex_.get()); }
 
   private:
-    OwnedHandle mutex_;
-};
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-
-  private:
-    HANDLE handle_;
+    KernelHandle mutex_;
 };
 
 // The mapped view is the fastest way through the file under Wine; a file that cannot be mapped
 // (an empty one) is read in pieces.
 SystemError hash_content(HANDLE file, std::uint64_t size, Sha256& hash) {
     if (size > 0) {
-        OwnedHandle mapping(CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
+        KernelHandle mapping(CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
         if (mapping) {
             const void* view = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
             if (view != nullptr) {
@@ -161,7 +148,7 @@ SystemError Win32ToolStore::remove_tree(std::string_view path) {
 }
 
 SystemError Win32ToolStore::hold_and_hash(std::string_view path, HashedFile& file) {
-    OwnedHandle held(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    KernelHandle held(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!held) return last_error_or(ERROR_FILE_NOT_FOUND);
     LARGE_INTEGER size{};
@@ -178,7 +165,7 @@ SystemError Win32ToolStore::hold_and_hash(std::string_view path, HashedFile& fil
 }
 
 std::unique_ptr<HeldLock> Win32ToolStore::take_lock(std::string_view name, int milliseconds) {
-    OwnedHandle mutex(CreateMutexW(nullptr, FALSE, widen(name).c_str()));
+    KernelHandle mutex(CreateMutexW(nullptr, FALSE, widen(name).c_str()));
     if (!mutex) return nullptr;
     const DWORD waited = WaitForSingleObject(mutex.get(), static_cast<DWORD>(milliseconds));
     // An instance that ended while holding it leaves it abandoned: ours now all the same.
@@ -189,7 +176,7 @@ std::unique_ptr<HeldLock> Win32ToolStore::take_lock(std::string_view name, int m
 Text Win32ToolStore::user_sid() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-    OwnedHandle token(raw);
+    KernelHandle token(raw);
     DWORD needed = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
     if (needed == 0) return {};
