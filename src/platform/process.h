@@ -41,6 +41,8 @@ class ProcessServices {
     virtual std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
                                                       std::string_view command_line,
                                                       std::string_view working_folder) = 0;
+    // The system's identifier of this program's own process.
+    virtual std::uint32_t own_process_id() = 0;
 };
 
 }  // namespace quelvarn
