@@ -107,6 +107,8 @@ void MainWindow::on_change_resolution_clicked() {
             if (!outcome.message.empty()) window.show_message(outcome.message);
             break;
         case ConversionOutcome::Kind::refused:
+            // Nothing ran: an earlier run's "100 %" must not stand beside the refusal.
+            window.write_control_text(controls::kProgressLabel, messages::kProgressPrefix);
             window.show_message(outcome.message);
             break;
         case ConversionOutcome::Kind::failed:
