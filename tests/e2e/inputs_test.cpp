@@ -260,5 +260,31 @@ TEST_F(Inputs, ConverterEndedFromOutsideIsAFailure) {
         labels, L"转换程序在转换完成之前就结束了（可能被其他程序终止），没有保存输出文件。");
 }
 
+// Quelvarn itself ended from outside in the middle of a run: its converter does not run on.
+TEST_F(Inputs, ConverterEndsWithTheProgram) {
+    program.set_text(controls::kWidthBox, L"1920");
+    program.set_text(controls::kHeightBox, L"-1");
+    program.set_text(controls::kPathBox, kSlow);
+    program.press();
+    ASSERT_TRUE(wait_until(
+        [&] {
+            return program.converter_children().size() == 1 &&
+                   progress_percent(program.text(controls::kProgressLabel)) > 0;
+        },
+        60000))
+        << "the conversion did not get going";
+    HANDLE converter = OpenProcess(SYNCHRONIZE, FALSE, program.converter_children()[0]);
+    ASSERT_TRUE(converter);
+    HANDLE quelvarn = OpenProcess(PROCESS_TERMINATE, FALSE, program.process_id());
+    ASSERT_TRUE(quelvarn);
+    ASSERT_TRUE(TerminateProcess(quelvarn, 9));
+    CloseHandle(quelvarn);
+    EXPECT_EQ(WaitForSingleObject(converter, 15000), static_cast<DWORD>(WAIT_OBJECT_0))
+        << "the converter runs on without the program";
+    CloseHandle(converter);
+    // A program that was killed cannot clean up after itself.
+    empty_folder(kOutputFolder);
+}
+
 }  // namespace
 }  // namespace quelvarn::e2e
