@@ -59,9 +59,9 @@ inline std::wstring window_text(HWND window) {
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 10000, &length)) {
         return L"<no answer>";
     }
-    // The text may grow between the two questions (a label during a run): a buffer it fills up
-    // may have cut it, so it is asked again with a larger one.
-    for (std::size_t size = length + 64;; size *= 2) {
+    // The text may change between the two messages (a progress label does): a buffer the text
+    // filled may have cut it, so read again with a larger one.
+    for (size_t size = length + 64;; size *= 2) {
         std::wstring text(size, L'\0');
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
