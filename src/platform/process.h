@@ -42,6 +42,8 @@ class ProcessServices {
     virtual std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
                                                       std::string_view arguments,
                                                       std::string_view working_folder) = 0;
+    // The system's identifier of this program's own process.
+    virtual std::uint32_t own_process_id() = 0;
 };
 
 }  // namespace quelvarn

@@ -65,7 +65,10 @@ TEST_F(StartedProgramTest, CreatedWindowGetsItsDropTargetBound) {
 
 TEST_F(StartedProgramTest, EventsReachTheHandlers) {
     WindowEvents& events = *fake.window.events;
-    fake.processes.scripts.push_back({{{bytes_of("  Duration: 00:00:05.00, start: 0\n")}}, 1});
+    fake.processes.scripts.push_back(
+        {{{bytes_of("Input #0, mov, from 'x':\n  Duration: 00:00:05.00, start: 0\n"
+                    "    Stream #0:0: Video: h264, yuv420p, 320x180\n")}},
+         1});
     events.on_files_dropped(controls::kDropTarget, {"E:\\v\\clip.mp4"});
     ASSERT_EQ(fake.processes.children.size(), 1u);
     EXPECT_EQ(fake.processes.last().program_path, kConverterPath);
