@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/payloads.h"
 #include "platform/process.h"
+#include "platform/tool_store.h"
 #include "platform/window.h"
 
 namespace quelvarn {
@@ -16,6 +17,8 @@ struct Platform {
     ProcessServices* processes = nullptr;
     // Null when the program carries no payloads.
     PayloadWriter* payloads = nullptr;
+    // Null where the tools are neither checked nor written (tests of other parts).
+    ToolStore* tools = nullptr;
 };
 
 Platform& platform();

@@ -163,7 +163,10 @@ std::vector<Text> conversion_arguments(const ProbeInfo& probe, const ConversionR
     }
     if (any_subtitle) arguments.insert(arguments.end(), {"-c:s", "mov_text"});
     // The index (moov) before the media data, so that playing starts before the file is whole.
-    arguments.insert(arguments.end(), {"-movflags", "+faststart", request.output_path});
+    // The format is named: the output's temporary name does not end in .mp4. -y writes over the
+    // empty file that reserved that name.
+    arguments.insert(arguments.end(),
+                     {"-movflags", "+faststart", "-f", "mp4", request.output_path});
     return arguments;
 }
 

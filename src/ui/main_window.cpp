@@ -97,11 +97,18 @@ void MainWindow::on_change_resolution_clicked() {
         BusyWindow busy(session_);
         outcome = convert_file(session_, input, width, height, std::ref(view));
     }
+    if (outcome.probed_duration) {
+        window.write_control_text(controls::kDurationStore, *outcome.probed_duration);
+    }
     switch (outcome.kind) {
         case ConversionOutcome::Kind::converted:
             window.write_control_text(controls::kProgressLabel, messages::kProgressDone);
+            // The result was kept beside a final name that could not be replaced.
+            if (!outcome.message.empty()) window.show_message(outcome.message);
             break;
         case ConversionOutcome::Kind::refused:
+            // Nothing ran: an earlier run's "100 %" must not stand beside the refusal.
+            window.write_control_text(controls::kProgressLabel, messages::kProgressPrefix);
             window.show_message(outcome.message);
             break;
         case ConversionOutcome::Kind::failed:

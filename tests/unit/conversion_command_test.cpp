@@ -37,7 +37,7 @@ const std::vector<Text> kH264High = {"-c:v", "libx264", "-profile:v", "high"};
 const std::vector<Text> kBt709Tags = {"-color_primaries", "bt709", "-color_trc", "bt709",
                                       "-colorspace",      "bt709"};
 const std::vector<Text> kLimitedRange = {"-color_range", "tv"};
-const std::vector<Text> kClosing = {"-movflags", "+faststart", kOutput};
+const std::vector<Text> kClosing = {"-movflags", "+faststart", "-f", "mp4", kOutput};
 // Linear light from the input's transfer, hable into BT.709, then BT.709 limited range.
 Text tone_mapping(std::string_view transfer) {
     return join_texts({"zscale=tin=", transfer,

@@ -7,6 +7,7 @@
 #include "support/fake_platform.h"
 #include "ui/controls.h"
 #include "ui/progress_view.h"
+#include "ui/typed_input.h"
 
 namespace quelvarn {
 namespace {
@@ -17,23 +18,13 @@ using fakes::FakePlatform;
 
 constexpr std::string_view kConverter = "C:\\ffmpeg\\ffmpeg.exe";
 
-// The probe report of a clip with H.264 and AAC, as the converter writes it.
-constexpr std::string_view kClipProbe =
-    "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'E:\\v\\clip.mp4':\r\n"
-    "  Duration: 00:03:07.52, start: 0.000000, bitrate: 680 kb/s\r\n"
-    "    Stream #0:0(und): Video: h264 (High) (avc1 / 0x31637661), yuv420p(tv, bt709), "
-    "1920x1080 [SAR 1:1 DAR 16:9], 599 kb/s, 25 fps, 25 tbr, 12800 tbn, 50 tbc (default)\r\n"
-    "    Stream #0:1(und): Audio: aac (LC) (mp4a / 0x6134706D), 44100 Hz, stereo, fltp, "
-    "128 kb/s (default)\r\n"
-    "At least one output file must be specified\r\n";
-
-// The conversion's command line for that clip; `source` and `temporary` as quoted on it.
+// The command line built for the clip `probed` stands for (H.264, no sound, untagged colours);
+// `source` as the command line gives it.
 Text clip_command_line(std::string_view source, std::string_view scale,
                        std::string_view temporary) {
-    return join_texts({" -y -i ", source, " -map 0:0 -map 0:1 -map_metadata 0 -vf ", scale,
-                       ",format=yuv420p -c:v libx264 -profile:v high -color_primaries bt709 "
-                       "-color_trc bt709 -colorspace bt709 -color_range tv -c:a:0 copy "
-                       "-movflags +faststart ",
+    return join_texts({" -y -i ", source, " -map 0:0 -map_metadata 0 -vf ", scale,
+                       ":out_range=tv,format=yuv420p -c:v libx264 -profile:v high -color_range tv "
+                       "-movflags +faststart -f mp4 ",
                        temporary});
 }
 
@@ -41,6 +32,7 @@ class HandlerTest : public ::testing::Test {
   protected:
     HandlerTest() {
         session.converter_path = Text(kConverter);
+        session.converter = std::make_unique<VerifiedTool>(Text(kConverter), nullptr);
         fake.files.add_folder("C:\\ffmpeg");
         fake.files.add_file(kConverter);
         fake.files.add_folder("D:\\tools");
@@ -48,6 +40,12 @@ class HandlerTest : public ::testing::Test {
         fake.window.texts[Text(controls::kWidthBox)] = "-1";
         fake.window.texts[Text(controls::kHeightBox)] = "1920";
         fake.window.texts[Text(controls::kDurationStore)] = "标签";
+        // While a conversion runs, the converter writes its output to the temporary name.
+        fake.window.on_drain = [this] {
+            if (!session.pending_output.empty() && fake.files.file(session.pending_output)) {
+                fake.files.add_file(session.pending_output, bytes_of(converter_output));
+            }
+        };
     }
 
     void on_change_resolution_clicked() { main_window.on_change_resolution_clicked(); }
@@ -62,19 +60,48 @@ class HandlerTest : public ::testing::Test {
         script.exit_code = exit_code;
         fake.processes.scripts.push_back(script);
     }
-    // Stands in for the converter writing its output file.
-    void converter_writes(std::string_view path, std::string_view content) {
-        fake.files.add_file(path, bytes_of(content));
+    // A probe that finds a clip with a moving picture.
+    void script_probe(std::string_view duration = "00:01:05.30") {
+        script_run(join_texts({"Input #0, mov,mp4, from 'x':\n  Duration: ", duration,
+                               ", start: 0.000000, bitrate: 1 kb/s\n"
+                               "    Stream #0:0(und): Video: h264 (High), yuv420p, 320x180\n"
+                               "At least one output file must be specified\n"}),
+                   1);
     }
-    // Drops `path`, whose probe reports `report`.
-    void drop_probed(std::string_view path, std::string_view report = kClipProbe) {
-        script_run(report, 1);
-        on_file_dropped({Text(path)});
+    // A conversion that completes: the converter's start, a progress report and its summary.
+    void script_complete_run() { script_run(kCompleteReport); }
+    // The path counts as dropped and probed already: an H.264 clip without sound.
+    void probed(std::string_view path) {
+        session.probed_path = Text(path);
+        session.probe = parse_probe_report(
+            "Input #0, mov,mp4, from 'x':\n"
+            "    Stream #0:0(und): Video: h264 (High), yuv420p, 320x180, 25 fps, 25 tbr\n");
     }
+    // The temporary name of the next conversion.
+    Text next_temporary(std::string_view folder = "D:\\tools\\分辨率") const {
+        return join_texts(
+            {folder, "\\~quelvarn-777-", std::to_string(session.temporaries_made + 1), ".partial"});
+    }
+    std::vector<Text> labels() const {
+        std::vector<Text> all;
+        for (const auto& [control, text] : fake.window.writes) {
+            if (control == controls::kProgressLabel) all.push_back(text);
+        }
+        return all;
+    }
+
+    static constexpr std::string_view kCompleteReport =
+        "Press [q] to stop, [?] for help\n"
+        "frame=    5 fps=0.0 q=0.0 size=       0kB time=00:00:01.00 bitrate=N/A speed=   1x    \r"
+        "frame=   50 fps=0.0 q=-1.0 Lsize=      66kB time=00:00:02.00 bitrate= 1kbits/s speed=3x   "
+        " \n"
+        "video:60kB audio:4kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: "
+        "2%\n";
 
     FakePlatform fake;
     Session session;
     MainWindow main_window{session};
+    Text converter_output = "video";
 };
 
 TEST_F(HandlerTest, ConversionCommandLines) {
@@ -83,42 +110,42 @@ TEST_F(HandlerTest, ConversionCommandLines) {
         const char* input;
         const char* width;
         const char* height;
-        // As the command line gives them.
-        const char* source;
+        const char* source;  // as the command line gives it
         const char* scale;
-        const char* temporary;
         const char* output;
     };
     const Case cases[] = {
         {"D:\\tools", "E:\\videos\\clip.mp4", "-1", "1920", "E:\\videos\\clip.mp4",
-         "scale=w=-2:h=1920:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
-         "D:\\tools\\分辨率\\clip.mp4"},
+         "scale=w=-2:h=1920", "D:\\tools\\分辨率\\clip.mp4"},
         {"D:\\tools", "E:\\my videos\\clip.mp4", "720", "-1", "E:\\MYVIDE~1\\clip.mp4",
-         "scale=w=720:h=-2:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
-         "D:\\tools\\分辨率\\clip.mp4"},
+         "scale=w=720:h=-2", "D:\\tools\\分辨率\\clip.mp4"},
         {"D:\\tools", "E:\\videos\\holiday trip.mp4", "-1", "1920", "E:\\videos\\HOLIDA~1.MP4",
-         "scale=w=-2:h=1920:out_range=tv", "\"D:\\tools\\分辨率\\holiday trip.converting.mp4\"",
-         "D:\\tools\\分辨率\\holiday trip.mp4"},
+         "scale=w=-2:h=1920", "D:\\tools\\分辨率\\holiday trip.mp4"},
         {"D:\\tools", "E:\\videos\\Clip.MP4", "-1", "1920", "E:\\videos\\Clip.MP4",
-         "scale=w=-2:h=1920:out_range=tv", "D:\\tools\\分辨率\\Clip.converting.mp4",
-         "D:\\tools\\分辨率\\Clip.mp4"},
+         "scale=w=-2:h=1920", "D:\\tools\\分辨率\\Clip.mp4"},
         {"D:\\tools", "E:\\videos\\clip.mkv", "640", "360", "E:\\videos\\clip.mkv",
-         "scale=w=640:h=360:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
-         "D:\\tools\\分辨率\\clip.mp4"},
+         "scale=w=640:h=360", "D:\\tools\\分辨率\\clip.mp4"},
         {"D:\\tools", "E:\\a.mp4files\\clip.mp4", "-1", "1920", "E:\\a.mp4files\\clip.mp4",
-         "scale=w=-2:h=1920:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
-         "D:\\tools\\分辨率\\clip.mp4"},
-        // Blanks around a typed size do not matter.
-        {"D:\\tools", "E:\\videos\\clip.mp4", " 640 ", "-1 ", "E:\\videos\\clip.mp4",
-         "scale=w=640:h=-2:out_range=tv", "D:\\tools\\分辨率\\clip.converting.mp4",
-         "D:\\tools\\分辨率\\clip.mp4"},
-        {"D:", "E:\\videos\\clip.mp4", "-1", "1920", "E:\\videos\\clip.mp4",
-         "scale=w=-2:h=1920:out_range=tv", "D:\\分辨率\\clip.converting.mp4",
+         "scale=w=-2:h=1920", "D:\\tools\\分辨率\\clip.mp4"},
+        // Sizes as people type them: blanks, full-width digits and minus, odd numbers.
+        {"D:\\tools", "E:\\videos\\clip.mp4", "-1 ", "\xEF\xBC\x92\xEF\xBC\x94\xEF\xBC\x90",
+         "E:\\videos\\clip.mp4", "scale=w=-2:h=240", "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:\\tools", "E:\\videos\\clip.mp4", "\xEF\xBC\x8D\xEF\xBC\x91",
+         "\xE3\x80\x80"
+         "241 ",
+         "E:\\videos\\clip.mp4", "scale=w=-2:h=240", "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:\\tools", "E:\\videos\\clip.mp4", "427", "-1", "E:\\videos\\clip.mp4",
+         "scale=w=426:h=-2", "D:\\tools\\分辨率\\clip.mp4"},
+        // Paths as people paste them: quoted, padded.
+        {"D:\\tools", "\"E:\\videos\\clip.mp4\"", "-1", "1920", "E:\\videos\\clip.mp4",
+         "scale=w=-2:h=1920", "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:\\tools", "  E:\\videos\\clip.mp4 \xE3\x80\x80", "-1", "1920", "E:\\videos\\clip.mp4",
+         "scale=w=-2:h=1920", "D:\\tools\\分辨率\\clip.mp4"},
+        {"D:", "E:\\videos\\clip.mp4", "-1", "1920", "E:\\videos\\clip.mp4", "scale=w=-2:h=1920",
          "D:\\分辨率\\clip.mp4"},
         // No short name from the system: the path keeps its blank and is quoted.
         {"D:\\tools", "E:\\no short\\片 段.mp4", "-1", "1920", "\"E:\\no short\\片 段.mp4\"",
-         "scale=w=-2:h=1920:out_range=tv", "\"D:\\tools\\分辨率\\片 段.converting.mp4\"",
-         "D:\\tools\\分辨率\\片 段.mp4"},
+         "scale=w=-2:h=1920", "D:\\tools\\分辨率\\片 段.mp4"},
     };
     fake.files.add_folder("D:");
     fake.files.add_folder("E:\\videos");
@@ -128,20 +155,22 @@ TEST_F(HandlerTest, ConversionCommandLines) {
     fake.files.short_names["E:\\videos\\holiday trip.mp4"] = "E:\\videos\\HOLIDA~1.MP4";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input);
-        fake.files.add_file(c.input);
         fake.files.program_folder_text = c.program_folder;
-        drop_probed(c.input);
+        type(controls::kPathBox, c.input);
         type(controls::kWidthBox, c.width);
         type(controls::kHeightBox, c.height);
-        Text temporary = Text(c.output).substr(0, Text(c.output).size() - 4) + ".converting.mp4";
-        converter_writes(temporary, "video");
-        script_run("frame=1 time=00:00:01.00\n");
+        Text input = cleaned_path(c.input);
+        fake.files.add_file(input);
+        probed(input);
+        Text folder = Text(c.output).substr(0, Text(c.output).rfind('\\'));
+        Text temporary = next_temporary(folder);
+        script_complete_run();
 
         on_change_resolution_clicked();
 
         const auto& child = fake.processes.last();
         EXPECT_EQ(child.program_path, kConverter);
-        EXPECT_EQ(child.command_line, clip_command_line(c.source, c.scale, c.temporary));
+        EXPECT_EQ(child.command_line, clip_command_line(c.source, c.scale, temporary));
         EXPECT_EQ(fake.files.file(c.output), bytes_of("video"));
         EXPECT_FALSE(fake.files.file(temporary));
         EXPECT_TRUE(fake.window.messages.empty());
@@ -150,80 +179,26 @@ TEST_F(HandlerTest, ConversionCommandLines) {
     }
 }
 
-// A path typed by hand has not been probed: the press probes it first, once.
-TEST_F(HandlerTest, TypedPathIsProbedBeforeItsFirstConversion) {
+// The temporary name can be no output's name (outputs end in .mp4) and is the process's own:
+// a name taken already, by an earlier run or another program, is passed over.
+TEST_F(HandlerTest, TemporaryNamesCollideWithNothing) {
     fake.files.add_folder("E:\\v");
-    fake.files.add_file("E:\\v\\clip.mp4");
-    type(controls::kPathBox, "E:\\v\\clip.mp4");
-    for (int press = 0; press < 2; ++press) {
-        if (press == 0) script_run(kClipProbe, 1);
-        converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "video");
-        script_run("frame=1 time=00:00:01.00\n");
-        on_change_resolution_clicked();
-    }
+    fake.files.add_file("E:\\v\\x.converting.avi");
+    fake.files.add_folder("D:\\tools\\分辨率");
+    fake.files.add_file("D:\\tools\\分辨率\\x.converting.mp4", bytes_of("another run's result"));
+    fake.files.add_file("D:\\tools\\分辨率\\~quelvarn-777-1.partial", bytes_of("not ours"));
+    type(controls::kPathBox, "E:\\v\\x.converting.avi");
+    probed("E:\\v\\x.converting.avi");
+    script_complete_run();
 
-    std::vector<Text> command_lines;
-    for (const auto& child : fake.processes.children) command_lines.push_back(child->command_line);
-    Text conversion = clip_command_line("E:\\v\\clip.mp4", "scale=w=-2:h=1920:out_range=tv",
-                                        "D:\\tools\\分辨率\\clip.converting.mp4");
-    EXPECT_EQ(command_lines, (std::vector<Text>{" -i E:\\v\\clip.mp4", conversion, conversion}));
-    EXPECT_TRUE(fake.window.messages.empty());
-    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：100 %");
-    // The press-time probe is no drop: the window's duration stays.
-    EXPECT_EQ(fake.window.text(controls::kDurationStore), "标签");
-}
+    on_change_resolution_clicked();
 
-// What cannot be converted says why in one box and starts no conversion: a size that is not a
-// whole number, a file without a moving picture, a file the converter cannot read.
-TEST_F(HandlerTest, NothingToConvertSaysWhyOnce) {
-    struct Case {
-        const char* name;
-        const char* probe;
-        const char* width;
-        const char* height;
-        const char* box;
-        const char* label;
-        size_t children;  // the drop's probe, and the press's when it probes again
-    };
-    const char* kSizes = "转换失败：帧宽和帧高要填整数，-1 表示按原比例计算。";
-    const Case cases[] = {
-        {"letters", kClipProbe.data(), "abc", "", kSizes, "进度：失败", 1},
-        // Typed text never reaches the command line: "-f" cannot become an argument.
-        {"an option", kClipProbe.data(), "640 -f", "-1", kSizes, "进度：失败", 1},
-        {"a fraction", kClipProbe.data(), "-1", "720.5", kSizes, "进度：失败", 1},
-        {"too large", kClipProbe.data(), "123456", "-1", kSizes, "进度：失败", 1},
-        {"sound with a cover",
-         "Input #0, mp3, from 'E:\\v\\clip.mp4':\r\n"
-         "  Duration: 00:00:02.04, start: 0.025056, bitrate: 71 kb/s\r\n"
-         "    Stream #0:0: Audio: mp3, 44100 Hz, mono, fltp, 64 kb/s\r\n"
-         "    Stream #0:1: Video: png, rgb24(pc), 64x64 [SAR 1:1 DAR 1:1], 90k tbr, 90k tbn, 90k "
-         "tbc\r\n",
-         "-1", "720", "这个文件里没有可以修改分辨率的视频画面。", "进度：", 1},
-        {"unreadable", "E:\\v\\clip.mp4: Invalid data found when processing input\r\n", "-1", "720",
-         "转换失败：E:\\v\\clip.mp4: Invalid data found when processing input", "进度：失败", 2},
-    };
-    fake.files.add_folder("E:\\v");
-    fake.files.add_file("E:\\v\\clip.mp4");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fake.processes.children.clear();
-        fake.window.messages.clear();
-        type(controls::kProgressLabel, "进度：");
-        drop_probed("E:\\v\\clip.mp4", c.probe);
-        script_run(c.probe, 1);
-        type(controls::kWidthBox, c.width);
-        type(controls::kHeightBox, c.height);
-
-        on_change_resolution_clicked();
-
-        ASSERT_EQ(fake.window.messages.size(), 1u);
-        EXPECT_EQ(fake.window.messages[0].text, c.box);
-        EXPECT_EQ(fake.window.text(controls::kProgressLabel), c.label);
-        EXPECT_EQ(fake.processes.children.size(), c.children);
-        EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
-        EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
-        fake.processes.scripts.clear();
-    }
+    EXPECT_EQ(fake.processes.last().command_line,
+              clip_command_line("E:\\v\\x.converting.avi", "scale=w=-2:h=1920",
+                                "D:\\tools\\分辨率\\~quelvarn-777-2.partial"));
+    EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\x.converting.mp4"), bytes_of("video"));
+    EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\~quelvarn-777-1.partial"), bytes_of("not ours"));
+    EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\~quelvarn-777-2.partial"));
 }
 
 TEST_F(HandlerTest, SuccessReplacesAnEarlierOutput) {
@@ -231,14 +206,42 @@ TEST_F(HandlerTest, SuccessReplacesAnEarlierOutput) {
     fake.files.add_file("E:\\v\\clip.mp4");
     fake.files.add_folder("D:\\tools\\分辨率");
     fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("old"));
-    drop_probed("E:\\v\\clip.mp4");
-    converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "new");
-    script_run("ok\n");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    probed("E:\\v\\clip.mp4");
+    converter_output = "new";
+    script_complete_run();
 
     on_change_resolution_clicked();
 
     EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\clip.mp4"), bytes_of("new"));
     EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
+}
+
+// The final name is open in a player: the finished file is kept under the first free name
+// beside it, one box says where, and the earlier output stays as it is.
+TEST_F(HandlerTest, FinishedConversionIsKeptWhenTheFinalNameCannotBeReplaced) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\held.mp4");
+    fake.files.add_folder("D:\\tools\\分辨率");
+    fake.files.add_file("D:\\tools\\分辨率\\held.mp4", bytes_of("old"));
+    fake.files.add_file("D:\\tools\\分辨率\\held (2).mp4", bytes_of("older"));
+    fake.files.held_open.insert("D:\\tools\\分辨率\\held.mp4");
+    type(controls::kPathBox, "E:\\v\\held.mp4");
+    probed("E:\\v\\held.mp4");
+    Text temporary = next_temporary();
+    script_complete_run();
+
+    on_change_resolution_clicked();
+
+    EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\held (3).mp4"), bytes_of("video"));
+    EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\held.mp4"), bytes_of("old"));
+    EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\held (2).mp4"), bytes_of("older"));
+    EXPECT_FALSE(fake.files.file(temporary));
+    ASSERT_EQ(fake.window.messages.size(), 1u);
+    EXPECT_EQ(fake.window.messages[0].text,
+              "原有的输出文件无法替换（可能正被其他程序打开），这次的转换结果已保存为：D:\\tools\\"
+              "分辨率\\held (3).mp4");
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：100 %");
 }
 
 TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
@@ -253,14 +256,13 @@ TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
         {"filter error",
          "Stream mapping:\r\n  Stream #0:0 -> #0:0 (h264 (native) -> h264 (libx264))\r\n"
          "Press [q] to stop, [?] for help\r\n"
-         "[Parsed_scale_0 @ 0000000000f99700] [Eval @ 000000000021e260] Undefined constant or "
-         "missing '(' in 'abc'\r\n    Last message repeated 1 times\r\n"
-         "[Parsed_scale_0 @ 0000000000f99700] Failed to configure output pad on Parsed_scale_0\r\n"
-         "Error reinitializing filters!\r\nConversion failed!\r\n",
-         1, "转换失败：Undefined constant or missing '(' in 'abc'"},
+         "[libx264 @ 0000000000f99700] width not divisible by 2 (427x240)\r\n"
+         "Error initializing output stream 0:0 -- Error while opening encoder\r\n"
+         "Conversion failed!\r\n",
+         1, "转换失败：width not divisible by 2 (427x240)"},
         {"failed before converting",
-         "Input #0, mov,mp4\r\nD:\\tools\\分辨率\\clip.converting.mp4: Permission denied\r\n", 1,
-         "转换失败：D:\\tools\\分辨率\\clip.converting.mp4: Permission denied"},
+         "Input #0, mov,mp4\r\nD:\\tools\\分辨率\\x.partial: Permission denied\r\n", 1,
+         "转换失败：D:\\tools\\分辨率\\x.partial: Permission denied"},
         {"progress then error",
          "Press [q] to stop, [?] for help\r\n"
          "frame=   10 fps=0.0 time=00:00:00.40 bitrate=N/A speed=   1x    \r"
@@ -268,6 +270,19 @@ TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
          "Conversion failed!\r\n",
          1, "转换失败：Error while decoding stream #0:0: Invalid data found when processing input"},
         {"nothing reported", "", 3, "转换失败，转换程序的退出代码为 3"},
+        // Ended from outside ("End task", taskkill /F): whatever code it exits with, a run
+        // without the closing summary is no success, and the box says what happened.
+        {"ended from outside with code 0",
+         "Press [q] to stop, [?] for help\r\n"
+         "frame=   10 fps=0.0 time=00:00:00.40 bitrate=N/A speed=   1x    \r",
+         0, "转换程序在转换完成之前就结束了（可能被其他程序终止），没有保存输出文件。"},
+        {"ended from outside with code 1 after a warning",
+         "Press [q] to stop, [?] for help\r\n[mp4 @ 0000000000f99700] Past duration 0.99 too "
+         "large\r\n"
+         "frame=   10 fps=0.0 time=00:00:00.40 bitrate=N/A speed=   1x    \r",
+         1, "转换程序在转换完成之前就结束了（可能被其他程序终止），没有保存输出文件。"},
+        {"ended before it started with code 0", "Input #0, mov,mp4\r\n", 0,
+         "转换失败：Input #0, mov,mp4"},
         // The status box already named the cause: no second box.
         {"status box", "E:\\v\\clip.mp4: No such file or directory\n", 1, "文件不存在11"},
         {"i/o box", "Input/output error\n", 1, "输入输出错误"},
@@ -276,11 +291,13 @@ TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
     fake.files.add_file("E:\\v\\clip.mp4");
     fake.files.add_folder("D:\\tools\\分辨率");
     fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("old"));
-    drop_probed("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    probed("E:\\v\\clip.mp4");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fake.window.messages.clear();
-        converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "partial");
+        fake.window.writes.clear();
+        Text temporary = next_temporary();
         script_run(c.report, c.exit_code);
 
         on_change_resolution_clicked();
@@ -289,10 +306,28 @@ TEST_F(HandlerTest, FailedConversionKeepsTheEarlierOutputAndSaysWhyOnce) {
         EXPECT_EQ(fake.window.messages[0].text, c.box);
         EXPECT_EQ(fake.window.messages[0].caption, "信息：");
         EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：失败");
+        for (const Text& label : labels()) EXPECT_NE(label, "进度：100 %");
         EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\clip.mp4"), bytes_of("old"));
-        EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
+        EXPECT_FALSE(fake.files.file(temporary));
         EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
     }
+}
+
+// No converter passed the check at start-up: a file at the converter's path (someone else's) is
+// never run, by a drop or a press; the conversion names the converter that is missing.
+TEST_F(HandlerTest, AConverterThatWasNotCheckedIsNeverRun) {
+    session.converter.reset();
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+
+    on_file_dropped({"E:\\v\\clip.mp4"});
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    on_change_resolution_clicked();
+
+    EXPECT_TRUE(fake.processes.children.empty());
+    ASSERT_EQ(fake.window.messages.size(), 1u);
+    EXPECT_EQ(fake.window.messages[0].text, "C:\\ffmpeg\\ffmpeg.exe 不存在");
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：失败");
 }
 
 TEST_F(HandlerTest, ConverterMissingOrNotStarted) {
@@ -310,6 +345,7 @@ TEST_F(HandlerTest, ConverterMissingOrNotStarted) {
 
     fake.files.add_file(kConverter);
     fake.window.messages.clear();
+    probed("E:\\v\\clip.mp4");
     ChildScript refused;
     refused.start_fails = true;
     fake.processes.scripts.push_back(refused);
@@ -319,32 +355,181 @@ TEST_F(HandlerTest, ConverterMissingOrNotStarted) {
     EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：失败");
 }
 
+// Refused before anything starts: one box naming what is wrong, no converter, nothing written.
 TEST_F(HandlerTest, RefusedPressesStartNothing) {
     struct Case {
         const char* name;
         const char* path_box;
+        const char* width;
+        const char* height;
         const char* box;
     };
+    const char* kWidthBox =
+        "“分辨率帧宽”只能填 -1（按比例）或 2 到 8192 之间的整数（奇数会减为偶数）。";
+    const char* kHeightBox =
+        "“分辨率帧高”只能填 -1（按比例）或 2 到 8192 之间的整数（奇数会减为偶数）。";
     const Case cases[] = {
-        {"empty path box", "", "请先把视频文件拖放到“视频路径”框中。"},
-        {"blank path box", "   ", "请先把视频文件拖放到“视频路径”框中。"},
-        {"input is the output", "D:\\tools\\分辨率\\clip.mp4",
+        {"empty path box", "", "-1", "240", "请先把视频文件拖放到“视频路径”框中。"},
+        {"blank path box", "   ", "-1", "240", "请先把视频文件拖放到“视频路径”框中。"},
+        {"quotes only", "\"\"", "-1", "240", "请先把视频文件拖放到“视频路径”框中。"},
+        {"input is the output", "D:\\tools\\分辨率\\clip.mp4", "-1", "240",
          "输出文件就是输入文件本身，不能覆盖。请先把视频移到别的文件夹再转换。"},
+        {"relative path", "clip.mp4", "-1", "240",
+         "请填写视频文件的完整路径（例如 D:\\视频\\片段.mp4），不能是相对路径：clip.mp4"},
+        {"missing file", "E:\\v\\gone.mp4", "-1", "240", "文件不存在11"},
+        {"empty width", "E:\\v\\clip.mp4", "", "240", kWidthBox},
+        {"zero height", "E:\\v\\clip.mp4", "-1", "0", kHeightBox},
+        {"letters", "E:\\v\\clip.mp4", "abc", "240", kWidthBox},
+        {"filter text", "E:\\v\\clip.mp4", "640,hflip", "240", kWidthBox},
+        {"other negative", "E:\\v\\clip.mp4", "-1", "-2", kHeightBox},
+        {"too large", "E:\\v\\clip.mp4", "9000", "-1", kWidthBox},
+        {"both keep the aspect", "E:\\v\\clip.mp4", "-1", "\xEF\xBC\x8D\xEF\xBC\x91",
+         "“分辨率帧宽”和“分辨率帧高”不能都是 -1，请至少填写其中一个的像素数。"},
     };
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
     fake.files.add_folder("D:\\tools\\分辨率");
     fake.files.add_file("D:\\tools\\分辨率\\clip.mp4", bytes_of("mine"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fake.window.messages.clear();
+        fake.processes.children.clear();
         type(controls::kPathBox, c.path_box);
+        type(controls::kWidthBox, c.width);
+        type(controls::kHeightBox, c.height);
+        type(controls::kProgressLabel, "进度：");
 
         on_change_resolution_clicked();
 
         EXPECT_TRUE(fake.processes.children.empty());
         ASSERT_EQ(fake.window.messages.size(), 1u);
         EXPECT_EQ(fake.window.messages[0].text, c.box);
+        EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：");
     }
     EXPECT_EQ(fake.files.file("D:\\tools\\分辨率\\clip.mp4"), bytes_of("mine"));
+}
+
+// A typed or pasted path is probed on the press unless it is the path probed last, so the
+// percentage is taken against its own duration; a file without a moving picture is refused.
+TEST_F(HandlerTest, TypedPathIsProbedOnThePress) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\short.mp4");
+    fake.files.add_file("E:\\v\\long.mp4");
+    script_probe("00:00:03.00");
+    on_file_dropped({"E:\\v\\short.mp4"});
+    ASSERT_EQ(fake.window.text(controls::kDurationStore), "00:00:03.00");
+
+    type(controls::kPathBox, " \"E:\\v\\long.mp4\" ");
+    type(controls::kHeightBox, "240");
+    script_probe("00:03:07.52");
+    script_run(
+        "Press [q] to stop\nframe=1 time=00:01:40.00 bitrate=1 speed=1x \r"
+        "video:1kB audio:0kB subtitle:0kB other streams:0kB global headers:0kB\n");
+    fake.window.writes.clear();
+
+    on_change_resolution_clicked();
+
+    ASSERT_EQ(fake.processes.children.size(), 3u);
+    EXPECT_EQ(fake.processes.children[1]->command_line, " -i E:\\v\\long.mp4");
+    EXPECT_EQ(fake.window.text(controls::kDurationStore), "00:03:07.52");
+    EXPECT_EQ(labels().front(), "进度：53.48 %");
+    EXPECT_EQ(labels().back(), "进度：100 %");
+    EXPECT_TRUE(fake.window.messages.empty());
+
+    // Pressed again on the same path: no second probe.
+    script_complete_run();
+    on_change_resolution_clicked();
+    EXPECT_EQ(fake.processes.children.size(), 4u);
+    EXPECT_EQ(fake.window.text(controls::kDurationStore), "00:03:07.52");
+}
+
+TEST_F(HandlerTest, FileWithoutAMovingPictureIsRefused) {
+    struct Case {
+        const char* name;
+        const char* probe;
+    };
+    const Case cases[] = {
+        {"sound only",
+         "Input #0, mov,mp4,m4a, from 'E:\\v\\sound.m4a':\n  Duration: 00:00:03.00, start: 0\n"
+         "    Stream #0:0(und): Audio: aac (LC), 44100 Hz, mono, fltp\n"},
+        {"sound with a cover",
+         "Input #0, mp3, from 'E:\\v\\sound.m4a':\n  Duration: 00:00:03.00, start: 0\n"
+         "    Stream #0:0: Audio: mp3, 44100 Hz, stereo\n"
+         "    Stream #0:1: Video: mjpeg, yuvj420p, 600x600, 90k tbr (attached pic)\n"},
+        {"not a media file", "E:\\v\\sound.m4a: Invalid data found when processing input\n"},
+    };
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\sound.m4a");
+    type(controls::kPathBox, "E:\\v\\sound.m4a");
+    type(controls::kProgressLabel, "进度：");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.window.messages.clear();
+        session.probed_path.clear();
+        script_run(c.probe, 1);
+
+        on_change_resolution_clicked();
+
+        EXPECT_EQ(fake.processes.children.size(), 1u) << "only the probe ran";
+        fake.processes.children.clear();
+        ASSERT_EQ(fake.window.messages.size(), 1u);
+        EXPECT_EQ(fake.window.messages[0].text,
+                  "该文件中没有视频画面，无法修改分辨率：E:\\v\\sound.m4a");
+        EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：");
+        EXPECT_FALSE(fake.files.path_present("D:\\tools\\分辨率"));
+    }
+}
+
+// The output folder cannot be made (a file of its name) or takes no file (read-only): one box
+// names it.
+TEST_F(HandlerTest, UnusableOutputFolderIsNamed) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    probed("E:\\v\\clip.mp4");
+    for (bool folder_is_a_file : {true, false}) {
+        SCOPED_TRACE(folder_is_a_file ? "a file of its name" : "read-only");
+        fake.window.messages.clear();
+        fake.files.remove_tree("D:\\tools\\分辨率");
+        fake.files.delete_file("D:\\tools\\分辨率");
+        if (folder_is_a_file) {
+            fake.files.add_file("D:\\tools\\分辨率");
+        } else {
+            fake.files.read_only_folders.insert("D:\\tools\\分辨率");
+        }
+
+        on_change_resolution_clicked();
+
+        EXPECT_TRUE(fake.processes.children.empty());
+        ASSERT_EQ(fake.window.messages.size(), 1u);
+        EXPECT_EQ(fake.window.messages[0].text, "无法创建或写入输出文件夹：D:\\tools\\分辨率");
+    }
+}
+
+// A path longer than the converter opens goes in its short form; without one, one box.
+TEST_F(HandlerTest, LongPathsGoInTheirShortForm) {
+    const Text folder = "E:\\" + std::string(130, 'a') + "\\" + std::string(130, 'b');
+    const Text input = folder + "\\clip.mp4";
+    fake.files.add_folder("E:\\" + std::string(130, 'a'));
+    fake.files.add_folder(folder);
+    fake.files.add_file(input);
+    type(controls::kPathBox, input);
+    probed(input);
+
+    on_change_resolution_clicked();
+    EXPECT_TRUE(fake.processes.children.empty());
+    ASSERT_EQ(fake.window.messages.size(), 1u);
+    EXPECT_EQ(fake.window.messages[0].text, "路径太长，转换程序无法打开：" + input);
+
+    fake.window.messages.clear();
+    fake.files.short_names[input] = "E:\\AAAAAA~1\\BBBBBB~1\\clip.mp4";
+    script_complete_run();
+    on_change_resolution_clicked();
+    ASSERT_EQ(fake.processes.children.size(), 1u);
+    EXPECT_EQ(fake.processes.last().command_line.rfind(
+                  " -y -i E:\\AAAAAA~1\\BBBBBB~1\\clip.mp4 -map 0:0 ", 0),
+              0u);
+    EXPECT_TRUE(fake.window.messages.empty());
 }
 
 TEST_F(HandlerTest, DropProbesTheFirstFileQuoted) {
@@ -385,7 +570,8 @@ TEST_F(HandlerTest, DropWithoutConverterEmptiesTheDuration) {
 TEST_F(HandlerTest, OneRunAtATime) {
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
-    drop_probed("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    probed("E:\\v\\clip.mp4");
     ChildScript slow;
     slow.pieces.push_back({bytes_of("time=00:00:01.00\n"), 2});
     slow.waits_before_exit = 2;
@@ -403,8 +589,7 @@ TEST_F(HandlerTest, OneRunAtATime) {
 
     on_change_resolution_clicked();
 
-    // The drop's probe and the one conversion.
-    EXPECT_EQ(fake.processes.children.size(), 2u);
+    EXPECT_EQ(fake.processes.children.size(), 1u);
     EXPECT_FALSE(button_enabled_during_run);
     EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
     EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\v\\clip.mp4");
@@ -413,17 +598,18 @@ TEST_F(HandlerTest, OneRunAtATime) {
 TEST_F(HandlerTest, AbandonedConversionLeavesNoPartialFile) {
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
-    drop_probed("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    probed("E:\\v\\clip.mp4");
+    Text temporary = next_temporary();
     ChildScript slow;
     slow.waits_before_exit = 3;
     fake.processes.scripts.push_back(slow);
     bool partial_seen = false;
     fake.processes.on_wait = [&] {
-        if (!partial_seen)
-            fake.files.add_file("D:\\tools\\分辨率\\clip.converting.mp4", bytes_of("partial"));
+        if (!partial_seen) fake.files.add_file(temporary, bytes_of("partial"));
     };
     fake.window.on_drain = [&] {
-        if (partial_seen || !fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4")) return;
+        if (partial_seen || fake.files.file(temporary) != bytes_of("partial")) return;
         partial_seen = true;
         // What closing the window does in the middle of a run.
         main_window.abandon_run();
@@ -433,24 +619,28 @@ TEST_F(HandlerTest, AbandonedConversionLeavesNoPartialFile) {
 
     EXPECT_TRUE(partial_seen);
     EXPECT_TRUE(fake.processes.last().terminated);
-    EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
+    EXPECT_FALSE(fake.files.file(temporary));
+    EXPECT_TRUE(fake.files.path_present("D:\\tools\\分辨率"));
+    EXPECT_FALSE(fake.files.path_present("D:\\tools\\分辨率\\clip.mp4"));
 }
 
 // The percentage of a conversion is taken against the duration the drop probed.
 TEST_F(HandlerTest, ProgressUsesTheProbedDuration) {
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
-    drop_probed("E:\\v\\clip.mp4");
-    converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "video");
-    script_run("frame=1 time=00:01:40.00 bitrate=1\rvideo:1kB global headers:0kB\r\n");
+    script_probe("00:03:07.52");
+    on_file_dropped({"E:\\v\\clip.mp4"});
+    ChildScript run;
+    run.pieces.push_back(
+        {bytes_of("Press [q] to stop\nframe=1 time=00:01:40.00 bitrate=1 speed=1x \r"), 0});
+    run.pieces.push_back({bytes_of("frame=2 time=00:03:09.00 bitrate=1 speed=1x \r"), 1});
+    run.pieces.push_back({bytes_of("video:1kB global headers:0kB\r\n"), 1});
+    fake.processes.scripts.push_back(run);
 
     on_change_resolution_clicked();
 
-    std::vector<Text> labels;
-    for (const auto& [control, text] : fake.window.writes) {
-        if (control == controls::kProgressLabel) labels.push_back(text);
-    }
-    EXPECT_EQ(labels, (std::vector<Text>{"进度：53.48 %", "进度：100 %"}));
+    // The last clock lies past the probed duration: the label still stops at 100 %.
+    EXPECT_EQ(labels(), (std::vector<Text>{"进度：53.48 %", "进度：100 %", "进度：100 %"}));
 }
 
 TEST(ProgressView, LabelTexts) {

@@ -6,6 +6,7 @@
 #include "platform/win32/files.h"
 #include "platform/win32/payloads.h"
 #include "platform/win32/process.h"
+#include "platform/win32/tool_store.h"
 #include "platform/win32/window_framework.h"
 
 namespace quelvarn::win32 {
@@ -14,7 +15,8 @@ bool install_services() {
     if (!initialise_window_framework()) return false;
     // The FFmpeg tools ride along as resources of this program.
     static ResourcePayloads payloads;
-    set_platform({&window_framework(), &win32_files(), &win32_processes(), &payloads});
+    set_platform(
+        {&window_framework(), &win32_files(), &win32_processes(), &payloads, &win32_tool_store()});
     return true;
 }
 
