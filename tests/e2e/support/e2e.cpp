@@ -403,7 +403,11 @@ TextSampler::~TextSampler() {
 
 std::vector<std::wstring> TextSampler::stop() {
     running_ = false;
-    if (thread_.joinable()) thread_.join();
+    if (!thread_.joinable()) return texts_;
+    thread_.join();
+    // The thread may have slept through the last change; the caller stops once it is made.
+    std::wstring text = window_text(control_);
+    if (texts_.empty() || texts_.back() != text) texts_.push_back(text);
     return texts_;
 }
 
