@@ -1,6 +1,5 @@
-#include "app/globals.h"
-#include "app/shell.h"
-#include "platform/payloads.h"
+#include "app/provision.h"
+
 #include "platform/platform.h"
 
 namespace quelvarn {
@@ -32,13 +31,11 @@ bool write_tools(FileServices& files, PayloadWriter& payloads) {
 
 }  // namespace
 
-bool is_directory(std::string_view path) { return platform().files->is_directory(path); }
-
 void provision_tools() {
-    // The folder's existence is the only marker: an existing folder is never touched.
-    if (is_directory(kToolsFolder)) return;
     FileServices& files = *platform().files;
-    PayloadWriter* payloads = payload_writer();
+    // The folder's existence is the only marker: an existing folder is never touched.
+    if (files.is_directory(kToolsFolder)) return;
+    PayloadWriter* payloads = platform().payloads;
     // A file of that name would make the final rename fail; writing the tools would be wasted.
     if (payloads == nullptr || files.path_present(kToolsFolder)) return;
     if (!write_tools(files, *payloads)) remove_staging(files);

@@ -8,7 +8,7 @@
 namespace quelvarn {
 
 class FileServices {
-public:
+  public:
     virtual ~FileServices() = default;
 
     // Creates one folder whose parent exists; false when it exists already or cannot be made.
@@ -16,9 +16,6 @@ public:
     // True when a file or a folder of that name exists.
     virtual bool path_present(std::string_view path) = 0;
     virtual bool is_directory(std::string_view path) = 0;
-    // Creates or truncates the file and writes the bytes; false when it cannot be opened or a
-    // write fails.
-    virtual bool save_file(std::string_view path, const Bytes& content) = 0;
     virtual bool delete_file(std::string_view path) = 0;
     // Renames a file or folder, replacing an existing file of the target name when asked.
     virtual bool rename_path(std::string_view from, std::string_view to, bool replace) = 0;

@@ -9,19 +9,15 @@ namespace quelvarn {
 // File names of the tools in the tools folder, in the order they are written; the converter
 // comes first. Payload i is written as kToolFileNames[i].
 inline constexpr std::array<std::string_view, 3> kToolFileNames = {"ffmpeg.exe", "ffplay.exe",
-                                                                    "ffprobe.exe"};
+                                                                   "ffprobe.exe"};
 
 class PayloadWriter {
-public:
+  public:
     virtual ~PayloadWriter() = default;
 
     // Writes payload `index` unchanged to `path`, creating or truncating the file. True only
     // when every byte was written and the file closed; after a failure no file is left there.
     virtual bool write_payload(int index, std::string_view path) = 0;
 };
-
-// The installed writer; null when the program carries no payloads.
-PayloadWriter* payload_writer();
-void set_payload_writer(PayloadWriter* writer);
 
 }  // namespace quelvarn

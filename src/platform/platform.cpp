@@ -6,8 +6,16 @@ namespace {
 Platform installed;
 }
 
-Platform& platform() { return installed; }
+Platform& platform() {
+    return installed;
+}
 
-void set_platform(const Platform& services) { installed = services; }
+void set_platform(const Platform& services) {
+    installed = services;
+}
+
+void trace_event(std::string_view line) {
+    if (installed.window) installed.window->trace(line);
+}
 
 }  // namespace quelvarn

@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 
-#include "app/globals.h"
-#include "platform/platform.h"
 #include "text/paths.h"
-#include "ui/controls.h"
 
 namespace quelvarn {
 
@@ -22,14 +18,14 @@ constexpr std::size_t kClockBytes = 8;
 
 struct StatusRow {
     std::string_view marker;
-    std::string_view status;
+    RunStatus status;
 };
 
 // The first row whose marker occurs decides.
 constexpr std::array<StatusRow, 3> kStatusRows{{
-    {"global headers:0kB", kStatusDone},
-    {"Input/output error", kStatusInputOutputError},
-    {"No such file or directory", kStatusFileMissing},
+    {"global headers:0kB", RunStatus::done},
+    {"Input/output error", RunStatus::input_output_error},
+    {"No such file or directory", RunStatus::file_missing},
 }};
 
 constexpr std::size_t longest_marker() {
@@ -43,21 +39,9 @@ constexpr std::size_t longest_marker() {
 constexpr std::size_t kCarryBytes =
     std::max(longest_marker() - 1, kTimeMarker.size() + kClockBytes - 1);
 
-// 0-based index from which a match of `marker` ends inside the new piece.
+// Index from which a match of `marker` ends inside the new piece.
 std::size_t fresh_from(std::size_t carried, std::size_t marker_size) {
     return carried >= marker_size - 1 ? carried - (marker_size - 1) : 0;
-}
-
-int locate_from(std::string_view view, std::string_view marker, std::size_t from) {
-    return locate_text(view, marker, static_cast<int>(from) + 1);
-}
-
-bool is_line_end(char c) {
-    return c == '\r' || c == '\n';
-}
-
-bool is_continuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 }  // namespace
@@ -87,83 +71,59 @@ Text normalise_report(const Bytes& bytes) {
     return out;
 }
 
-Text status_of(std::string_view text) {
+RunStatus status_of(std::string_view text) {
     for (const StatusRow& row : kStatusRows) {
-        if (locate_text(text, row.marker) > 0) return Text(row.status);
+        if (text.find(row.marker) != std::string_view::npos) return row.status;
     }
-    return Text(kStatusRunning);
+    return RunStatus::running;
 }
 
-Text percent_text(std::int32_t elapsed, std::int32_t duration) {
-    double ratio = static_cast<double>(elapsed) / static_cast<double>(duration);
-    return format_number(round_to(ratio, 4) * 100.0);
+double percent_done(std::int32_t elapsed, std::int32_t duration) {
+    // In hundredths of a percent, rounded half away from zero, in integers.
+    std::int64_t scaled = std::int64_t{elapsed} * 10000;
+    std::int64_t half = duration / 2;
+    std::int64_t hundredths = (scaled >= 0) == (duration > 0)
+                                  ? (scaled + (duration > 0 ? half : -half)) / duration
+                                  : (scaled - (duration > 0 ? half : -half)) / duration;
+    return static_cast<double>(hundredths) / 100.0;
 }
 
-Text ChunkAnalyser::analyse(std::string_view piece) {
+ChunkAnalyser::Result ChunkAnalyser::analyse(std::string_view piece) {
     Text view = join_texts({carry_, piece});
     // Reports starting in the last bytes of the carry were incomplete when last seen, so still
     // unused; earlier ones were complete then and have been decided.
     std::size_t reach = kTimeMarker.size() + kClockBytes - 1;
-    progress_step(view, carry_.size() > reach ? carry_.size() - reach : 0);
-    Text status = status_step(view);
-    carry_ = text_suffix(view, static_cast<int>(std::min(kCarryBytes, view.size())));
-    return status;
+    Result result;
+    result.progress = progress_step(view, carry_.size() > reach ? carry_.size() - reach : 0);
+    result.status = status_step(view);
+    carry_ = view.substr(view.size() - std::min(kCarryBytes, view.size()));
+    return result;
 }
 
-void ChunkAnalyser::progress_step(std::string_view view, std::size_t search_from) {
-    int found = locate_from(view, kTimeMarker, search_from);
-    if (found < 0) return;
-    std::size_t clock_start = static_cast<std::size_t>(found - 1) + kTimeMarker.size();
+std::optional<RunProgress> ChunkAnalyser::progress_step(std::string_view view,
+                                                        std::size_t search_from) const {
+    std::size_t found = view.find(kTimeMarker, search_from);
+    if (found == std::string_view::npos) return std::nullopt;
+    std::size_t clock_start = found + kTimeMarker.size();
     // The first report is incomplete, and so is any after it: wait for the next piece.
-    if (view.size() - clock_start < kClockBytes) return;
+    if (view.size() - clock_start < kClockBytes) return std::nullopt;
 
-    progress_time_text = strip_blanks(view.substr(clock_start, kClockBytes));
-    WindowServices* window = platform().window;
-    if (!window) return;
-    std::int32_t elapsed = clock_to_seconds(progress_time_text);
-    std::int32_t duration = clock_to_seconds(window->read_control_text(controls::kDurationStore));
-    if (duration == 0) {
-        // Nothing probed: a percentage would be infinite, so show how far the converter got.
-        window->write_control_text(controls::kProgressLabel,
-                                   join_texts({kProgressPrefix, progress_time_text}));
-        return;
-    }
-    progress_percent_text = percent_text(elapsed, duration);
-    window->write_control_text(controls::kProgressLabel,
-                               join_texts({kProgressPrefix, progress_percent_text, " %"}));
+    RunProgress progress;
+    progress.elapsed_clock = Text(strip_blanks(view.substr(clock_start, kClockBytes)));
+    progress.elapsed_seconds = clock_to_seconds(progress.elapsed_clock);
+    // Nothing probed: a percentage would be infinite, so only the clock is known.
+    if (duration_ != 0) progress.percent = percent_done(progress.elapsed_seconds, duration_);
+    return progress;
 }
 
-Text ChunkAnalyser::status_step(std::string_view view) {
+RunStatus ChunkAnalyser::status_step(std::string_view view) const {
     for (const StatusRow& row : kStatusRows) {
-        if (locate_from(view, row.marker, fresh_from(carry_.size(), row.marker.size())) > 0) {
-            return Text(row.status);
+        if (view.find(row.marker, fresh_from(carry_.size(), row.marker.size())) !=
+            std::string_view::npos) {
+            return row.status;
         }
     }
-    return Text(kStatusRunning);
-}
-
-void LastLineTracker::feed(std::string_view piece) {
-    // A line that never ends keeps only its latest part.
-    constexpr std::size_t kLongest = 4096;
-    for (char c : piece) {
-        if (!is_line_end(c)) {
-            current_.push_back(c);
-            continue;
-        }
-        Text line = strip_blanks(current_);
-        if (!line.empty()) last_ = std::move(line);
-        current_.clear();
-    }
-    if (current_.size() > 2 * kLongest) {
-        std::size_t cut = current_.size() - kLongest;
-        while (cut < current_.size() && is_continuation(current_[cut])) ++cut;
-        current_.erase(0, cut);
-    }
-}
-
-Text LastLineTracker::last_line() const {
-    Text open_line = strip_blanks(current_);
-    return open_line.empty() ? last_ : open_line;
+    return RunStatus::running;
 }
 
 }  // namespace quelvarn

@@ -1,23 +1,35 @@
-// What the runner does with the converter's report: line-end normalisation, the progress step
-// and the status step. Each class carries what it needs across reads, so a line, a marker or a
-// "time=" report split between two reads is handled as if it had arrived in one piece.
+// What the runner makes of the converter's report: line-end normalisation, the status of each
+// piece and the progress it reports. Each class carries what it needs across reads, so a line, a
+// marker or a "time=" report split between two reads is handled as if it had arrived in one
+// piece.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "text/text.h"
 
 namespace quelvarn {
 
-inline constexpr std::string_view kStatusDone = "任务完成";
-inline constexpr std::string_view kStatusInputOutputError = "输入输出错误";
-inline constexpr std::string_view kStatusFileMissing = "文件不存在";
-inline constexpr std::string_view kStatusRunning = "正常运行";
+// What a piece of the report says about the run.
+enum class RunStatus {
+    running,             // nothing in particular
+    done,                // the converter's closing summary ("global headers:0kB")
+    input_output_error,  // "Input/output error"
+    file_missing,        // "No such file or directory"
+};
 
-inline constexpr std::string_view kProgressPrefix = "进度：";
-inline constexpr std::string_view kProgressDone = "进度：100 %";
+// A "time=" report: how far the converter got, and against the duration the run was given.
+struct RunProgress {
+    // The clock as the converter wrote it, blanks removed ("00:01:05.32" loses nothing but
+    // fits the 8 bytes the report gives it: "00:01:05").
+    Text elapsed_clock;
+    std::int32_t elapsed_seconds = 0;
+    // Percent done, rounded to hundredths; nullopt when the duration is unknown (0).
+    std::optional<double> percent;
+};
 
 // LF becomes CR LF, then a blank followed by CR becomes the blank: both left to right, without
 // overlap and without rescanning what was inserted. The one bit carried between reads (the last
@@ -34,38 +46,34 @@ class ReportNormaliser {
 // The normalised form of one whole report (tests and one-off use).
 Text normalise_report(const Bytes& bytes);
 
-// The status of a text by the vocabulary in its order; "正常运行" when no marker occurs.
-Text status_of(std::string_view text);
+// The status of a text by the markers in their order; running when none occurs.
+RunStatus status_of(std::string_view text);
 
-// The percentage of elapsed against a duration other than 0: the ratio rounded to 4 places,
-// times 100, written with at most 13 significant digits ("53.48", "100", "12.5").
-Text percent_text(std::int32_t elapsed, std::int32_t duration);
+// elapsed / duration as a percentage rounded to hundredths; duration must not be 0.
+double percent_done(std::int32_t elapsed, std::int32_t duration);
 
-// The progress step and the status step over a stream of pieces. Each piece is analysed
-// together with the few bytes before it that could still start a marker, and a "time=" report
-// is used once it is complete (its 8 clock bytes have arrived), in the piece that completes it.
+// The status and the progress over a stream of pieces. Each piece is analysed together with the
+// few bytes before it that could still start a marker, and a "time=" report is used once it is
+// complete (its 8 clock bytes have arrived), in the piece that completes it.
 class ChunkAnalyser {
   public:
-    // Runs the progress step (label and the two progress globals) on the piece and returns the
-    // status of the piece.
-    Text analyse(std::string_view piece);
+    struct Result {
+        RunStatus status = RunStatus::running;
+        // The first "time=" report that completed in this piece, if any.
+        std::optional<RunProgress> progress;
+    };
+
+    // `duration_seconds` 0: unknown, no percentage.
+    explicit ChunkAnalyser(std::int32_t duration_seconds = 0) : duration_(duration_seconds) {}
+
+    Result analyse(std::string_view piece);
 
   private:
-    void progress_step(std::string_view view, std::size_t search_from);
-    Text status_step(std::string_view view);
+    std::optional<RunProgress> progress_step(std::string_view view, std::size_t search_from) const;
+    RunStatus status_step(std::string_view view) const;
 
+    std::int32_t duration_;
     Text carry_;
-};
-
-// The last line of a report that holds more than blanks, without its line end and blanks.
-class LastLineTracker {
-  public:
-    void feed(std::string_view piece);
-    Text last_line() const;
-
-  private:
-    Text current_;
-    Text last_;
 };
 
 }  // namespace quelvarn

@@ -6,8 +6,6 @@
 #include <optional>
 
 #include "platform/platform.h"
-#include "runner/analysis.h"
-#include "ui/controls.h"
 
 namespace quelvarn {
 
@@ -31,49 +29,24 @@ constexpr int kEventDrivenIdleWait = 250;
 constexpr auto kQuietAfterExit = std::chrono::milliseconds(500);
 constexpr auto kLongestAfterExit = std::chrono::seconds(5);
 
-// The children of the runs in progress, innermost first; runs only nest through the message
-// processing of an outer run, so the frames live on the stack in order.
-struct RunFrame {
-    ChildProcess* child;
-    RunFrame* outer;
-};
-RunFrame* innermost_run = nullptr;
-
-class RunRegistration {
-  public:
-    explicit RunRegistration(ChildProcess& child) : frame_{&child, innermost_run} {
-        innermost_run = &frame_;
-    }
-    ~RunRegistration() { innermost_run = frame_.outer; }
-    RunRegistration(const RunRegistration&) = delete;
-    RunRegistration& operator=(const RunRegistration&) = delete;
-
-  private:
-    RunFrame frame_;
-};
-
 void drain_messages() {
     if (WindowServices* window = platform().window) window->drain_message_queue();
-}
-
-void show_progress_done() {
-    if (WindowServices* window = platform().window) {
-        window->write_control_text(controls::kProgressLabel, kProgressDone);
-    }
 }
 
 // Up to and including the last backslash; empty when there is none (the child then starts in
 // our own current folder).
 Text working_folder_of(std::string_view program_path) {
-    return text_prefix(program_path, locate_text_backward(program_path, "\\"));
+    std::size_t separator = program_path.rfind('\\');
+    return separator == std::string_view::npos ? Text()
+                                               : Text(program_path.substr(0, separator + 1));
 }
 
 // One run's reading of the report: normalises each read, analyses it and keeps what the caller
 // asked for.
 class ReportReader {
   public:
-    ReportReader(const StatusHandler& handler, Text* captured_output)
-        : handler_(handler), captured_output_(captured_output) {}
+    explicit ReportReader(const RunOptions& options)
+        : options_(options), analyser_(options.duration_seconds) {}
 
     void take(const std::uint8_t* bytes, std::size_t count) {
         // The piece ends at the first zero byte: a text holds none.
@@ -83,21 +56,15 @@ class ReportReader {
         normaliser_.feed(bytes, kept, piece);
         drain_messages();
         if (piece.empty()) return;
-        Text status = analyser_.analyse(piece);
-        if (handler_) handler_(status, extra_text_);
-        last_line_.feed(piece);
-        if (captured_output_) captured_output_->append(piece);
+        ChunkAnalyser::Result analysed = analyser_.analyse(piece);
+        if (options_.listener) options_.listener({analysed.status, std::move(analysed.progress)});
+        if (options_.captured_output) options_.captured_output->append(piece);
     }
 
-    Text last_line() const { return last_line_.last_line(); }
-
   private:
-    const StatusHandler& handler_;
-    Text* captured_output_;
-    const Text extra_text_;
+    const RunOptions& options_;
     ReportNormaliser normaliser_;
     ChunkAnalyser analyser_;
-    LastLineTracker last_line_;
 };
 
 // Reads until the child has exited and its pipe is empty and closed; waits instead of
@@ -137,35 +104,49 @@ std::uint32_t read_whole_report(ChildProcess& child, ReportReader& reader) {
 
 }  // namespace
 
+// Attaches a child to the run's control for the child's lifetime.
+class ChildAttachment {
+  public:
+    ChildAttachment(RunControl* control, ChildProcess& child) : control_(control) {
+        if (control_) control_->child_ = &child;
+    }
+    ~ChildAttachment() {
+        if (control_) control_->child_ = nullptr;
+    }
+    ChildAttachment(const ChildAttachment&) = delete;
+    ChildAttachment& operator=(const ChildAttachment&) = delete;
+
+  private:
+    RunControl* control_;
+};
+
+std::uint32_t RunControl::process_id() const {
+    return child_ ? child_->process_id() : 0;
+}
+
+void RunControl::terminate() {
+    if (child_) child_->terminate();
+}
+
 RunResult run_console_tool(std::string_view program_path, std::string_view command_line,
-                           const StatusHandler& status_handler, std::uint32_t* process_id,
-                           Text* captured_output) {
-    if (captured_output) captured_output->clear();
+                           const RunOptions& options) {
+    if (options.captured_output) options.captured_output->clear();
     RunResult result;
 
     if (!platform().files->path_present(program_path)) {
         result.outcome = RunOutcome::missing_program;
-        if (status_handler) status_handler(Text(), Text());
-        if (captured_output) *captured_output = join_texts({program_path, " 不存在"});
         return result;
     }
 
     std::unique_ptr<ChildProcess> child = platform().processes->start_child(
         program_path, command_line, working_folder_of(program_path));
-    if (process_id) *process_id = child ? child->process_id() : 0;
-    if (child) {
-        RunRegistration registration(*child);
-        ReportReader reader(status_handler, captured_output);
-        result.exit_code = read_whole_report(*child, reader);
-        result.outcome = RunOutcome::exited;
-        result.last_line = reader.last_line();
-    }
-    show_progress_done();
-    return result;
-}
+    if (!child) return result;
 
-void terminate_running_tool() {
-    for (RunFrame* run = innermost_run; run; run = run->outer) run->child->terminate();
+    ChildAttachment attachment(options.control, *child);
+    ReportReader reader(options);
+    result.exit_code = read_whole_report(*child, reader);
+    result.outcome = RunOutcome::exited;
+    return result;
 }
 
 }  // namespace quelvarn

@@ -1,34 +1,63 @@
 #include "text/paths.h"
 
+#include <limits>
+
 namespace quelvarn {
 
+namespace {
+
+constexpr std::int64_t kSaturation = std::int64_t{1} << 40;
+
+// The leading whole number of a clock field: "05.32" -> 5, "-3" -> -3, "x" -> 0.
+std::int64_t field_value(std::string_view field) {
+    field = strip_blanks(field);
+    bool negative = !field.empty() && field.front() == '-';
+    if (!field.empty() && (field.front() == '-' || field.front() == '+')) field.remove_prefix(1);
+    std::int64_t value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9') break;
+        if (value < kSaturation) value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace
+
 Text short_path_if_spaced(std::string_view path, const ShortNameFunction& short_name) {
-    if (locate_text(path, " ") == -1) return Text(path);
-    int k = locate_text_backward(path, "\\");
-    if (k == -1) k = 0;
-    Text folder_part = text_prefix(path, k);
-    Text name_part = text_suffix(path, byte_length(path) - k);
+    if (path.find(' ') == std::string_view::npos) return Text(path);
+    std::size_t separator = path.rfind('\\');
+    std::size_t name_start = separator == std::string_view::npos ? 0 : separator + 1;
+    std::string_view folder_part = path.substr(0, name_start);
+    std::string_view name_part = path.substr(name_start);
     // The capacity is the length of the text being replaced, so a short form is taken only
     // when it is shorter than the long one. The system call itself sizes its own buffer.
-    const bool whole = locate_text(name_part, " ") != -1;
-    std::string_view long_text = whole ? path : std::string_view(folder_part);
-    Text shortened = short_name ? short_name(long_text, byte_length(long_text)) : Text();
+    const bool whole = name_part.find(' ') != std::string_view::npos;
+    std::string_view long_text = whole ? path : folder_part;
+    Text shortened =
+        short_name ? short_name(long_text, static_cast<int>(long_text.size())) : Text();
     // A result that would not fit is refused here too, whatever the function reports.
-    if (byte_length(shortened) + 1 > byte_length(long_text)) return Text(path);
+    if (shortened.size() + 1 > long_text.size()) return Text(path);
     if (strip_blanks(shortened).empty()) return Text(path);
     return whole ? shortened : join_texts({shortened, name_part});
 }
 
 std::int32_t clock_to_seconds(std::string_view clock) {
-    std::vector<Text> fields = split_on(clock, ":");
-    int count = element_count(fields);
-    std::int32_t sum = 0;
-    for (int i = 1; i <= count; ++i) {
-        double v = parse_int(fields[static_cast<std::size_t>(i - 1)]);
-        double w = raise_to(60.0, count - i);
-        sum = real_to_int(sum + v * w);
+    // A colon at the very end closes the last field instead of opening an empty one.
+    if (!clock.empty() && clock.back() == ':') clock.remove_suffix(1);
+    std::int64_t sum = 0;
+    for (std::size_t start = 0;;) {
+        std::size_t colon = clock.find(':', start);
+        std::string_view field = clock.substr(
+            start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+        sum = sum * 60 + field_value(field);
+        if (sum > kSaturation) sum = kSaturation;
+        if (sum < -kSaturation) sum = -kSaturation;
+        if (colon == std::string_view::npos) break;
+        start = colon + 1;
     }
-    return sum;
+    constexpr std::int64_t kHighest = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(sum > kHighest ? kHighest : sum < kLowest ? kLowest : sum);
 }
 
 Text quote_argument(std::string_view argument) {

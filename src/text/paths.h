@@ -17,7 +17,9 @@ using ShortNameFunction = std::function<Text(std::string_view path, int capacity
 // that is shorter than the text it replaces; otherwise unchanged.
 Text short_path_if_spaced(std::string_view path, const ShortNameFunction& short_name);
 
-// hours:minutes:seconds (any number of fields) to whole seconds; fractions dropped.
+// hours:minutes:seconds (any number of fields) to whole seconds; fractions dropped. Each field
+// is read as far as it holds digits after an optional sign; the sum saturates at the int32
+// range.
 std::int32_t clock_to_seconds(std::string_view clock);
 
 // One argument quoted so that the Microsoft C runtime's command-line splitting gives it back

@@ -2,9 +2,7 @@
 
 #include <iterator>
 
-#include "app/shell.h"
 #include "ui/controls.h"
-#include "ui/handlers.h"
 
 namespace quelvarn {
 
@@ -12,11 +10,6 @@ namespace {
 
 using K = ControlKind;
 namespace c = controls;
-
-// One run at a time: a drop during a probe or a conversion is refused.
-bool no_run_in_progress() {
-    return !tool_run_in_progress();
-}
 
 constexpr std::string_view kUsageNote =
     "说明：当分辨率宽为-1时，设置的分辨率后，宽度自动成比例 "
@@ -37,22 +30,14 @@ const ControlRow kRows[] = {
     {K::edit_box, c::kWidthBox, c::kGroup, 79, 40, 43, 20, "-1"},
     {K::transparent_label, c::kSizeCaptions, c::kGroup, 8, 41, 240, 16,
      "分辨率帧宽：        分辨率帧高："},
-    {K::push_button, c::kChangeButton, c::kGroup, 345, 34, 80, 32, "修改分辨率", false,
-     on_change_resolution_clicked},
+    {K::push_button, c::kChangeButton, c::kGroup, 345, 34, 80, 32, "修改分辨率"},
     // Draws nothing; bound to the path box when the window has been created.
-    {K::drop_target, c::kDropTarget, {}, 792, 136, 26, 26, "", false, nullptr, on_file_dropped,
-     no_run_in_progress},
+    {K::drop_target, c::kDropTarget, {}, 792, 136, 26, 26, ""},
 };
 // clang-format on
 
 const WindowLayout kMainWindow = {
-    "Quelvarn",
-    499,
-    284,
-    kRows,
-    static_cast<int>(std::size(kRows)),
-    on_main_window_created,
-    on_main_window_destroying,
+    "Quelvarn", 499, 284, kRows, static_cast<int>(std::size(kRows)),
 };
 
 }  // namespace

@@ -13,35 +13,12 @@
 #include "platform/win32/files.h"
 #include "platform/win32/process.h"
 #include "platform/win32/wide.h"
+#include "queue_window.h"
 #include "runner/runner.h"
 #include "windows_test_support.h"
 
 namespace quelvarn {
 namespace {
-
-// The runner's view of a window: control texts in a table, the thread's real message queue.
-class BenchWindow : public WindowServices {
-  public:
-    Text read_control_text(std::string_view control) override {
-        auto found = texts_.find(control);
-        return found == texts_.end() ? Text() : found->second;
-    }
-    void write_control_text(std::string_view control, std::string_view text) override {
-        texts_[Text(control)] = Text(text);
-    }
-    void enable_control(std::string_view, bool) override {}
-    void drain_message_queue() override {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    int show_message(std::string_view, unsigned, std::string_view) override { return 0; }
-
-  private:
-    std::map<Text, Text, std::less<>> texts_;
-};
 
 double seconds_of(const FILETIME& time) {
     ULARGE_INTEGER value;
@@ -84,8 +61,8 @@ int wmain(int argc, wchar_t** argv) {
     using namespace quelvarn;
     int seconds = argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 5;
     if (seconds <= 0) seconds = 5;
-    BenchWindow window;
-    set_platform({&window, &win32_files(), &win32_processes()});
+    test_support::QueueWindow window;
+    set_platform({&window, &win32_files(), &win32_processes(), nullptr});
     Text writer = win32::narrow(test_support::test_folder()) + "\\child_writer.exe";
 
     Sample before_sleep = sample();
@@ -94,7 +71,7 @@ int wmain(int argc, wchar_t** argv) {
 
     Text command = "child_writer s:" + std::to_string(seconds * 1000);
     Sample before_run = sample();
-    RunResult result = run_console_tool(writer, command, nullptr, nullptr, nullptr);
+    RunResult result = run_console_tool(writer, command);
     Sample after_run = sample();
     if (result.outcome != RunOutcome::exited) {
         std::printf("bench-runner: the child did not run (%s)\n", writer.c_str());

@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
-#include "platform/payloads.h"
+#include "app/provision.h"
 #include "platform/platform.h"
 #include "platform/win32/files.h"
 #include "platform/win32/payloads.h"
@@ -50,8 +49,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     win32::ResourcePayloads payloads(program);
-    set_platform({nullptr, &win32_files(), nullptr});
-    set_payload_writer(&payloads);
+    set_platform({nullptr, &win32_files(), nullptr, &payloads});
     FileServices& files = win32_files();
 
     std::vector<double> provision_times, copy_times, ratios;
@@ -83,8 +81,9 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("round %d: provisioning %.3f s, copy %.3f s, ratio %.2f\n", round, provision,
                     copy, provision / copy);
     }
-    std::printf("first-start provisioning / copy of the same bytes: median %.3f s / %.3f s = %.2f "
-                "(goal <= 1.5)\n",
-                median(provision_times), median(copy_times), median(ratios));
+    std::printf(
+        "first-start provisioning / copy of the same bytes: median %.3f s / %.3f s = %.2f "
+        "(goal <= 1.5)\n",
+        median(provision_times), median(copy_times), median(ratios));
     return 0;
 }

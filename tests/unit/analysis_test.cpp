@@ -2,22 +2,28 @@
 
 #include <random>
 
-#include "app/globals.h"
 #include "runner/analysis.h"
-#include "support/fake_platform.h"
-#include "ui/controls.h"
 
 namespace quelvarn {
 namespace {
 
-using fakes::bytes_of;
-using fakes::FakePlatform;
+// Every `from` replaced by `to`, left to right, without rescanning what was put in.
+Text substitute_all(const Text& text, const Text& from, const Text& to) {
+    Text out;
+    std::size_t start = 0;
+    for (std::size_t found; (found = text.find(from, start)) != Text::npos;
+         start = found + from.size()) {
+        out.append(text, start, found - start);
+        out += to;
+    }
+    out.append(text, start);
+    return out;
+}
 
 // The two replacements done the plain way, over the whole report at once.
 Text normalise_by_substitution(const Bytes& bytes) {
-    Bytes crlf = substitute_bytes(bytes, {0x0A}, {0x0D, 0x0A});
-    Bytes done = substitute_bytes(crlf, {0x20, 0x0D}, {0x20});
-    return Text(done.begin(), done.end());
+    Text crlf = substitute_all(Text(bytes.begin(), bytes.end()), "\n", "\r\n");
+    return substitute_all(crlf, " \r", " ");
 }
 
 Text normalise_in_two_reads(const Bytes& bytes, std::size_t split) {
@@ -68,119 +74,102 @@ TEST(Normalise, AnySplitGivesTheWholeReportsResult) {
     }
 }
 
-TEST(PercentText, RoundsToHundredthsOfAPercent) {
+TEST(PercentDone, RoundsToHundredthsOfAPercent) {
     struct Case {
         std::int32_t elapsed;
         std::int32_t duration;
-        const char* text;
+        double percent;
     };
     const Case cases[] = {
-        {100, 187, "53.48"}, {187, 187, "100"}, {0, 187, "0"},   {1, 3, "33.33"},
-        {1, 8, "12.5"},      {11, 10, "110"},   {2, 3, "66.67"}, {1, 7, "14.29"},
+        {100, 187, 53.48}, {187, 187, 100},  {0, 187, 0},   {1, 3, 33.33},
+        {1, 8, 12.5},      {11, 10, 110},    {2, 3, 66.67}, {1, 7, 14.29},
+        {1, 80000, 0},     {1, 20000, 0.01},  // half a hundredth rounds up
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(percent_text(c.elapsed, c.duration), c.text) << c.elapsed << "/" << c.duration;
+        EXPECT_DOUBLE_EQ(percent_done(c.elapsed, c.duration), c.percent)
+            << c.elapsed << "/" << c.duration;
     }
 }
 
 TEST(StatusOf, FirstMarkerInTableOrderDecides) {
     struct Case {
         const char* text;
-        std::string_view status;
+        RunStatus status;
     };
     const Case cases[] = {
-        {"video:1kB global headers:0kB muxing overhead", kStatusDone},
-        {"x.mp4: Input/output error", kStatusInputOutputError},
-        {"x.mp4: No such file or directory", kStatusFileMissing},
-        {"frame= 10 time=00:00:01.00", kStatusRunning},
-        {"", kStatusRunning},
-        {"No such file or directory global headers:0kB", kStatusDone},
-        {"No such file or directory Input/output error", kStatusInputOutputError},
-        {"global headers:0kB Input/output error", kStatusDone},
+        {"video:1kB global headers:0kB muxing overhead", RunStatus::done},
+        {"x.mp4: Input/output error", RunStatus::input_output_error},
+        {"x.mp4: No such file or directory", RunStatus::file_missing},
+        {"frame= 10 time=00:00:01.00", RunStatus::running},
+        {"", RunStatus::running},
+        {"No such file or directory global headers:0kB", RunStatus::done},
+        {"No such file or directory Input/output error", RunStatus::input_output_error},
+        {"global headers:0kB Input/output error", RunStatus::done},
         // Case-sensitive.
-        {"no such file or directory", kStatusRunning},
-        {"GLOBAL HEADERS:0KB", kStatusRunning},
+        {"no such file or directory", RunStatus::running},
+        {"GLOBAL HEADERS:0KB", RunStatus::running},
     };
     for (const Case& c : cases) EXPECT_EQ(status_of(c.text), c.status) << c.text;
 }
 
-class ChunkAnalyserTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        progress_time_text.clear();
-        progress_percent_text.clear();
-        fake.window.texts[Text(controls::kDurationStore)] = "00:03:07.52";
-        fake.window.texts[Text(controls::kProgressLabel)] = "进度：";
-    }
-    Text label() const { return fake.window.text(controls::kProgressLabel); }
+constexpr std::int32_t kDuration = 187;  // 00:03:07.52
 
-    FakePlatform fake;
+TEST(ChunkAnalyser, UsesTheFirstTimeReportOfAPiece) {
+    ChunkAnalyser analyser(kDuration);
+    auto result = analyser.analyse(
+        "frame=1 time=00:01:40.00 bitrate=1\rframe=2 time=00:03:07.00 bitrate=1\r");
+    ASSERT_TRUE(result.progress);
+    EXPECT_EQ(result.progress->elapsed_clock, "00:01:40");
+    EXPECT_EQ(result.progress->elapsed_seconds, 100);
+    EXPECT_EQ(result.progress->percent, 53.48);
+    EXPECT_EQ(result.status, RunStatus::running);
+}
+
+TEST(ChunkAnalyser, PieceWithoutTimeReportHasNoProgress) {
+    ChunkAnalyser analyser(kDuration);
+    auto result = analyser.analyse("Stream #0:0: Video: h264\r\n");
+    EXPECT_FALSE(result.progress);
+    EXPECT_EQ(result.status, RunStatus::running);
+}
+
+TEST(ChunkAnalyser, UnreadableClockCountsAsZero) {
+    ChunkAnalyser analyser(kDuration);
+    auto result = analyser.analyse("size=0kB time=N/A bitrate=N/A\r");
+    ASSERT_TRUE(result.progress);
+    EXPECT_EQ(result.progress->elapsed_clock, "N/A bitr");
+    EXPECT_EQ(result.progress->percent, 0);
+}
+
+TEST(ChunkAnalyser, WithoutDurationOnlyTheClockIsKnown) {
     ChunkAnalyser analyser;
-};
-
-TEST_F(ChunkAnalyserTest, UsesTheFirstTimeReportOfAPiece) {
-    analyser.analyse("frame=1 time=00:01:40.00 bitrate=1\rframe=2 time=00:03:07.00 bitrate=1\r");
-    EXPECT_EQ(label(), "进度：53.48 %");
-    EXPECT_EQ(progress_time_text, "00:01:40");
-    EXPECT_EQ(progress_percent_text, "53.48");
-}
-
-TEST_F(ChunkAnalyserTest, PieceWithoutTimeReportChangesNothing) {
-    progress_time_text = "00:00:09";
-    progress_percent_text = "4.81";
-    EXPECT_EQ(analyser.analyse("Stream #0:0: Video: h264\r\n"), kStatusRunning);
-    EXPECT_EQ(label(), "进度：");
-    EXPECT_EQ(progress_time_text, "00:00:09");
-    EXPECT_EQ(progress_percent_text, "4.81");
-}
-
-TEST_F(ChunkAnalyserTest, UnreadableClockCountsAsZero) {
-    analyser.analyse("size=0kB time=N/A bitrate=N/A\r");
-    EXPECT_EQ(progress_time_text, "N/A bitr");
-    EXPECT_EQ(label(), "进度：0 %");
-}
-
-TEST_F(ChunkAnalyserTest, WithoutDurationShowsTheClock) {
-    for (const char* duration : {"标签", ""}) {
-        fake.window.texts[Text(controls::kDurationStore)] = duration;
-        progress_percent_text = "7";
-        analyser.analyse("frame=9 time=00:00:12.40 bitrate=1\r");
-        EXPECT_EQ(label(), "进度：00:00:12") << duration;
-        EXPECT_EQ(progress_percent_text, "7");
-        analyser.analyse("frame=9 time=00:00:00.00 bitrate=1\r");
-        EXPECT_EQ(label(), "进度：00:00:00") << duration;
-    }
+    auto result = analyser.analyse("frame=9 time=00:00:12.40 bitrate=1\r");
+    ASSERT_TRUE(result.progress);
+    EXPECT_EQ(result.progress->elapsed_clock, "00:00:12");
+    EXPECT_FALSE(result.progress->percent);
 }
 
 // A report whose clock has not fully arrived waits for the piece that completes it, and is
 // used once only.
-TEST_F(ChunkAnalyserTest, IncompleteTimeReportIsUsedWhenComplete) {
-    analyser.analyse("frame=1 time=00:01:4");
-    EXPECT_EQ(label(), "进度：");
-    analyser.analyse("0.00 bitrate=1\r");
-    EXPECT_EQ(label(), "进度：53.48 %");
-    fake.window.texts[Text(controls::kProgressLabel)] = "changed";
-    analyser.analyse("more text without a report\r\n");
-    EXPECT_EQ(label(), "changed");
+TEST(ChunkAnalyser, IncompleteTimeReportIsUsedWhenComplete) {
+    ChunkAnalyser analyser(kDuration);
+    EXPECT_FALSE(analyser.analyse("frame=1 time=00:01:4").progress);
+    auto completed = analyser.analyse("0.00 bitrate=1\r");
+    ASSERT_TRUE(completed.progress);
+    EXPECT_EQ(completed.progress->percent, 53.48);
+    EXPECT_FALSE(analyser.analyse("more text without a report\r\n").progress);
 }
 
-TEST(LastLine, LastLineWithMoreThanBlanks) {
-    struct Case {
-        std::vector<const char*> pieces;
-        const char* last;
-    };
-    const std::vector<Case> cases = {
-        {{}, ""},
-        {{"one\r\r\ntwo\r\r\n"}, "two"},
-        {{"one\r\n  \r\n\r\n"}, "one"},
-        {{"one\r\ntw", "o"}, "two"},
-        {{"x.mp4: No such file or directory\r\r\n", "   "}, "x.mp4: No such file or directory"},
-        {{"frame=1\rframe=2\r"}, "frame=2"},
-    };
-    for (const Case& c : cases) {
-        LastLineTracker tracker;
-        for (const char* piece : c.pieces) tracker.feed(piece);
-        EXPECT_EQ(tracker.last_line(), c.last);
+// A marker split between two pieces is seen once, in the piece that completes it.
+TEST(ChunkAnalyser, MarkerSplitAtAnyOffsetIsSeenOnce) {
+    const std::string report = "video:1kB audio:0kB global headers:0kB muxing overhead\r\n";
+    for (std::size_t split = 0; split <= report.size(); ++split) {
+        ChunkAnalyser analyser;
+        int done = 0;
+        for (std::string_view piece :
+             {std::string_view(report).substr(0, split), std::string_view(report).substr(split)}) {
+            if (analyser.analyse(piece).status == RunStatus::done) ++done;
+        }
+        EXPECT_EQ(done, 1) << "split at " << split;
     }
 }
 

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "app/shell.h"
-#include "platform/payloads.h"
+#include "app/provision.h"
+#include "platform/platform.h"
 #include "support/fake_platform.h"
 
 namespace quelvarn {
@@ -15,14 +15,16 @@ constexpr std::string_view kStaging = "C:\\ffmpeg.partial";
 const char* const kTools[] = {"C:\\ffmpeg\\ffmpeg.exe", "C:\\ffmpeg\\ffplay.exe",
                               "C:\\ffmpeg\\ffprobe.exe"};
 
-Bytes payload_bytes(int index) { return bytes_of("payload " + std::to_string(index)); }
+Bytes payload_bytes(int index) {
+    return bytes_of("payload " + std::to_string(index));
+}
 
 // Writes "payload i" through the fake file system, so a missing folder makes it fail as the
 // real writer would. Can be told to fail at one payload, or to run something before a write.
 class FakePayloads : public PayloadWriter {
-public:
-    explicit FakePayloads(fakes::FakeFiles& files) : files_(files) { set_payload_writer(this); }
-    ~FakePayloads() override { set_payload_writer(nullptr); }
+  public:
+    explicit FakePayloads(fakes::FakeFiles& files) : files_(files) { platform().payloads = this; }
+    ~FakePayloads() override { platform().payloads = nullptr; }
 
     bool write_payload(int index, std::string_view path) override {
         writes.emplace_back(path);
@@ -35,12 +37,12 @@ public:
     int failing_index = -1;
     std::function<void(int)> before_write;
 
-private:
+  private:
     fakes::FakeFiles& files_;
 };
 
 class ProvisionTest : public ::testing::Test {
-protected:
+  protected:
     void expect_tools_complete() {
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(fake.files.file(kTools[i]), payload_bytes(i)) << kTools[i];
@@ -143,7 +145,7 @@ TEST_F(ProvisionTest, AToolsFolderThatAppearsWhileWritingIsKeptAndTheStagingRemo
 }
 
 TEST_F(ProvisionTest, WithoutPayloadsNothingIsCreated) {
-    set_payload_writer(nullptr);
+    platform().payloads = nullptr;
 
     provision_tools();
 

@@ -1,10 +1,11 @@
+// The runner over scripted children: what it starts, how it reads, what it reports to its
+// listener, and that it never touches the window beyond serving its messages.
+#include "runner/runner.h"
+
 #include <gtest/gtest.h>
 
-#include "app/globals.h"
 #include "runner/analysis.h"
-#include "runner/runner.h"
 #include "support/fake_platform.h"
-#include "ui/controls.h"
 
 namespace quelvarn {
 namespace {
@@ -15,24 +16,24 @@ using fakes::FakePlatform;
 using fakes::ScriptPiece;
 
 constexpr std::string_view kConverter = "C:\\ffmpeg\\ffmpeg.exe";
-
-struct Call {
-    Text status;
-    Text extra;
-};
+constexpr std::int32_t kDuration = 187;  // 00:03:07.52
 
 class RunnerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        fake.files.add_file(kConverter);
-        fake.window.texts[Text(controls::kProgressLabel)] = "进度：";
-        fake.window.texts[Text(controls::kDurationStore)] = "00:03:07.52";
+    void SetUp() override { fake.files.add_file(kConverter); }
+
+    RunOptions options(Text* capture) {
+        RunOptions o;
+        o.duration_seconds = kDuration;
+        o.listener = [this](const RunUpdate& update) { updates.push_back(update); };
+        o.captured_output = capture;
+        return o;
     }
 
     // Runs the converter with a script whose pieces are read one by one.
     RunResult run_script(ChildScript script) {
         fake.processes.scripts.push_back(std::move(script));
-        return run_console_tool(kConverter, " -i x.mp4", handler, &process_id, &captured);
+        return run_console_tool(kConverter, " -i x.mp4", options(&captured));
     }
 
     RunResult run_pieces(const std::vector<std::string_view>& pieces, std::uint32_t code = 0) {
@@ -42,48 +43,35 @@ class RunnerTest : public ::testing::Test {
         return run_script(std::move(script));
     }
 
-    std::vector<Text> statuses() const {
-        std::vector<Text> all;
-        for (const Call& call : calls) all.push_back(call.status);
+    std::vector<RunStatus> statuses() const {
+        std::vector<RunStatus> all;
+        for (const RunUpdate& update : updates) all.push_back(update.status);
         return all;
     }
 
-    Text label() const { return fake.window.text(controls::kProgressLabel); }
-
     FakePlatform fake;
-    std::vector<Call> calls;
-    StatusHandler handler = [this](const Text& status, const Text& extra) {
-        calls.push_back({status, extra});
-    };
-    std::uint32_t process_id = 77;
+    std::vector<RunUpdate> updates;
     Text captured = "old";
 };
 
 TEST_F(RunnerTest, MissingProgramStartsNothing) {
-    fake.window.texts[Text(controls::kProgressLabel)] = "进度：12 %";
-    RunResult result =
-        run_console_tool("C:\\nowhere\\ffmpeg.exe", " -i x.mp4", handler, &process_id, &captured);
+    RunResult result = run_console_tool("C:\\nowhere\\ffmpeg.exe", " -i x.mp4", options(&captured));
     EXPECT_EQ(result.outcome, RunOutcome::missing_program);
-    EXPECT_EQ(captured, "C:\\nowhere\\ffmpeg.exe 不存在");
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].status, "");
-    EXPECT_EQ(calls[0].extra, "");
-    EXPECT_EQ(label(), "进度：12 %");
-    EXPECT_EQ(process_id, 77u);
+    EXPECT_EQ(captured, "");
+    EXPECT_TRUE(updates.empty());
     EXPECT_TRUE(fake.processes.children.empty());
 }
 
 TEST_F(RunnerTest, StartsTheProgramInItsFolderWithTheCommandLineAsGiven) {
     fake.files.add_file("tool.exe");
     for (std::string_view program : {kConverter, std::string_view("tool.exe")}) {
-        run_console_tool(program, " -i \"a b.mp4\"", handler, &process_id, nullptr);
+        run_console_tool(program, " -i \"a b.mp4\"");
         EXPECT_EQ(fake.processes.last().program_path, program);
         EXPECT_EQ(fake.processes.last().command_line, " -i \"a b.mp4\"");
         EXPECT_EQ(fake.processes.last().working_folder,
                   program == kConverter ? "C:\\ffmpeg\\" : "");
         EXPECT_TRUE(fake.processes.last().destroyed);
     }
-    EXPECT_EQ(process_id, 4242u);
 }
 
 TEST_F(RunnerTest, ChildThatCannotStart) {
@@ -91,24 +79,32 @@ TEST_F(RunnerTest, ChildThatCannotStart) {
     script.start_fails = true;
     RunResult result = run_script(script);
     EXPECT_EQ(result.outcome, RunOutcome::not_started);
-    EXPECT_EQ(process_id, 0u);
     EXPECT_EQ(captured, "");
-    EXPECT_TRUE(calls.empty());
-    EXPECT_EQ(label(), kProgressDone);
+    EXPECT_TRUE(updates.empty());
+}
+
+// The runner reports; it never writes a control, whatever the run did.
+TEST_F(RunnerTest, WritesNoControl) {
+    run_pieces({}, 5);
+    run_pieces({"frame=1 time=00:01:40.00 bitrate=1\r", "video:1kB global headers:0kB\r\n"});
+    ChildScript refused;
+    refused.start_fails = true;
+    run_script(refused);
+    run_console_tool("C:\\nowhere\\ffmpeg.exe", "");
+    EXPECT_TRUE(fake.window.writes.empty());
+    EXPECT_TRUE(fake.window.messages.empty());
 }
 
 TEST_F(RunnerTest, ChildThatWritesNothing) {
     RunResult result = run_pieces({}, 5);
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_EQ(result.exit_code, 5u);
-    EXPECT_EQ(result.last_line, "");
     EXPECT_EQ(captured, "");
-    EXPECT_TRUE(calls.empty());
-    EXPECT_EQ(label(), kProgressDone);
+    EXPECT_TRUE(updates.empty());
 }
 
 // Each case is one report read in the pieces given; the capture holds the normalised report
-// and nothing else, and every non-empty piece gets one handler call.
+// and nothing else, and every non-empty piece gets one listener call.
 TEST_F(RunnerTest, CapturesTheNormalisedReport) {
     struct Case {
         std::vector<std::string_view> pieces;
@@ -128,11 +124,11 @@ TEST_F(RunnerTest, CapturesTheNormalisedReport) {
         {{std::string_view("\0cd", 3), "ef"}, "ef", 1},
     };
     for (const Case& c : cases) {
-        calls.clear();
+        updates.clear();
         run_pieces(c.pieces);
         EXPECT_EQ(captured, c.captured) << ::testing::PrintToString(c.pieces);
-        EXPECT_EQ(calls.size(), c.calls) << ::testing::PrintToString(c.pieces);
-        for (const Call& call : calls) EXPECT_EQ(call.status, kStatusRunning);
+        EXPECT_EQ(updates.size(), c.calls) << ::testing::PrintToString(c.pieces);
+        for (RunStatus status : statuses()) EXPECT_EQ(status, RunStatus::running);
     }
 }
 
@@ -142,66 +138,71 @@ TEST_F(RunnerTest, LongWriteIsReadInPiecesOfAtMost1023Bytes) {
         report += "line " + std::to_string(line) + "\r";
     run_pieces({report});
     EXPECT_EQ(captured, report);
-    EXPECT_EQ(calls.size(), (report.size() + 1022) / 1023);
-    EXPECT_EQ(fake.processes.last().reads, static_cast<int>(calls.size()));
+    EXPECT_EQ(updates.size(), (report.size() + 1022) / 1023);
+    EXPECT_EQ(fake.processes.last().reads, static_cast<int>(updates.size()));
 }
 
-TEST_F(RunnerTest, ReportsExitCodeAndLastLine) {
-    RunResult result = run_pieces({"Input #0\n", "x.mp4: Invalid data found\r\n"}, 1);
-    EXPECT_EQ(result.outcome, RunOutcome::exited);
-    EXPECT_EQ(result.exit_code, 1u);
-    EXPECT_EQ(result.last_line, "x.mp4: Invalid data found");
-}
-
-TEST_F(RunnerTest, ProgressThenDoneAtTheEnd) {
+TEST_F(RunnerTest, ProgressAsNumbersThenDone) {
     run_pieces({"frame=1 time=00:01:40.00 bitrate=1\r", "frame=2 time=00:03:07.00 bitrate=1\r",
                 "video:1kB global headers:0kB\r\n"});
-    std::vector<Text> labels;
-    for (const auto& [control, text] : fake.window.writes) {
-        if (control == controls::kProgressLabel) labels.push_back(text);
-    }
-    EXPECT_EQ(labels, (std::vector<Text>{"进度：53.48 %", "进度：100 %", "进度：100 %"}));
+    ASSERT_EQ(updates.size(), 3u);
+    ASSERT_TRUE(updates[0].progress);
+    EXPECT_EQ(updates[0].progress->percent, 53.48);
+    EXPECT_EQ(updates[0].progress->elapsed_clock, "00:01:40");
+    ASSERT_TRUE(updates[1].progress);
+    EXPECT_EQ(updates[1].progress->percent, 100);
+    EXPECT_FALSE(updates[2].progress);
     EXPECT_EQ(statuses(),
-              (std::vector<Text>{Text(kStatusRunning), Text(kStatusRunning), Text(kStatusDone)}));
+              (std::vector<RunStatus>{RunStatus::running, RunStatus::running, RunStatus::done}));
+}
+
+TEST_F(RunnerTest, UnknownDurationGivesTheClockOnly) {
+    fake.processes.scripts.push_back({{{bytes_of("frame=1 time=00:00:12.40 bitrate=1\r")}}});
+    RunOptions o = options(nullptr);
+    o.duration_seconds = 0;
+    run_console_tool(kConverter, "", o);
+    ASSERT_EQ(updates.size(), 1u);
+    ASSERT_TRUE(updates[0].progress);
+    EXPECT_EQ(updates[0].progress->elapsed_clock, "00:00:12");
+    EXPECT_FALSE(updates[0].progress->percent);
 }
 
 // Every way of cutting the report into two reads gives the same progress and statuses as one
-// read, with one handler call per non-empty read.
+// read, with one listener call per non-empty read.
 TEST_F(RunnerTest, ReportSplitAtAnyOffset) {
     const Text report =
         "frame=  5 fps=0 time=00:01:40.00 bitrate=1\rout.mp4: No such file or directory\r\n";
     for (std::size_t split = 0; split <= report.size(); ++split) {
-        calls.clear();
-        fake.window.texts[Text(controls::kProgressLabel)] = "进度：";
-        progress_time_text.clear();
+        updates.clear();
         std::string_view whole(report);
         std::vector<std::string_view> pieces;
         if (split > 0) pieces.push_back(whole.substr(0, split));
         if (split < report.size()) pieces.push_back(whole.substr(split));
 
-        int progress_writes = 0;
-        fake.window.on_drain = nullptr;
-        std::size_t writes_before = fake.window.writes.size();
         run_pieces(pieces);
-        for (std::size_t i = writes_before; i < fake.window.writes.size(); ++i) {
-            if (fake.window.writes[i].second == "进度：53.48 %") ++progress_writes;
-        }
 
         EXPECT_EQ(captured, normalise_report(fakes::bytes_of(report))) << split;
-        EXPECT_EQ(progress_writes, 1) << split;
-        EXPECT_EQ(progress_time_text, "00:01:40") << split;
-        ASSERT_EQ(calls.size(), pieces.size()) << split;
+        ASSERT_EQ(updates.size(), pieces.size()) << split;
+        int progress = 0;
         int missing = 0;
-        for (const Call& call : calls) missing += call.status == kStatusFileMissing;
+        for (const RunUpdate& update : updates) {
+            if (update.progress) {
+                ++progress;
+                EXPECT_EQ(update.progress->elapsed_clock, "00:01:40") << split;
+                EXPECT_EQ(update.progress->percent, 53.48) << split;
+            }
+            missing += update.status == RunStatus::file_missing;
+        }
+        EXPECT_EQ(progress, 1) << split;
         EXPECT_EQ(missing, 1) << split;
     }
 }
 
 TEST_F(RunnerTest, WithoutCaptureTheReportIsStillAnalysed) {
     fake.processes.scripts.push_back({{{bytes_of("a\r\n")}, {bytes_of("Input/output error\r\n")}}});
-    RunResult result = run_console_tool(kConverter, " -i x", handler, nullptr, nullptr);
-    EXPECT_EQ(statuses(), (std::vector<Text>{Text(kStatusRunning), Text(kStatusInputOutputError)}));
-    EXPECT_EQ(result.last_line, "Input/output error");
+    run_console_tool(kConverter, " -i x", options(nullptr));
+    EXPECT_EQ(statuses(),
+              (std::vector<RunStatus>{RunStatus::running, RunStatus::input_output_error}));
 }
 
 TEST_F(RunnerTest, WaitsInsteadOfSpinningAndKeepsTheWindowServed) {
@@ -239,22 +240,32 @@ TEST_F(RunnerTest, PipeHeldOpenAfterTheExitEndsTheRun) {
     EXPECT_EQ(captured, "done\r\r\n");
 }
 
-TEST_F(RunnerTest, TerminateFromAHandlerEndsOnlyThisRunsChild) {
-    terminate_running_tool();  // no run: nothing happens
+TEST_F(RunnerTest, ControlStopsOnlyItsOwnRunsChild) {
+    RunControl control;
+    control.terminate();  // no run: nothing happens
+    EXPECT_FALSE(control.running());
     ChildScript script;
     script.pieces = {{bytes_of("frame=1\r")}, {bytes_of("never\r"), 50}};
     script.terminated_exit_code = 9;
-    StatusHandler stopping = [](const Text&, const Text&) { terminate_running_tool(); };
     fake.processes.scripts.push_back(script);
-    RunResult result = run_console_tool(kConverter, "", stopping, nullptr, &captured);
+    RunOptions o;
+    o.captured_output = &captured;
+    o.control = &control;
+    bool running_seen = false;
+    o.listener = [&](const RunUpdate&) {
+        running_seen = control.running();
+        control.terminate();
+    };
+    RunResult result = run_console_tool(kConverter, "", o);
+    EXPECT_TRUE(running_seen);
     EXPECT_TRUE(fake.processes.last().terminated);
     EXPECT_EQ(result.exit_code, 9u);
     EXPECT_EQ(captured, "frame=1\r");
-    EXPECT_EQ(label(), kProgressDone);
+    EXPECT_FALSE(control.running());
 }
 
-// A run started from the message processing of another keeps its own report; the outer run
-// goes on unharmed.
+// A run started from the message processing of another keeps its own report and its own
+// control; the outer run goes on unharmed.
 TEST_F(RunnerTest, RunInsideARunKeepsBothReportsApart) {
     ChildScript outer;
     outer.pieces = {{bytes_of("outer 1\r\n")}, {bytes_of("outer 2\r\n"), 3}};
@@ -263,15 +274,24 @@ TEST_F(RunnerTest, RunInsideARunKeepsBothReportsApart) {
     fake.processes.scripts = {outer, inner};
     Text inner_captured;
     bool started = false;
+    RunControl outer_control;
+    bool outer_running_inside = false;
     fake.window.on_drain = [&] {
         if (started) return;
         started = true;
-        run_console_tool(kConverter, "", nullptr, nullptr, &inner_captured);
+        RunOptions o;
+        o.captured_output = &inner_captured;
+        run_console_tool(kConverter, "", o);
+        outer_running_inside = outer_control.running();
     };
-    run_console_tool(kConverter, "", handler, nullptr, &captured);
+    RunOptions o = options(&captured);
+    o.control = &outer_control;
+    run_console_tool(kConverter, "", o);
     EXPECT_EQ(captured, "outer 1\r\r\nouter 2\r\r\n");
     EXPECT_EQ(inner_captured, "inner\r\r\n");
-    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(updates.size(), 2u);
+    EXPECT_TRUE(outer_running_inside);
+    EXPECT_FALSE(fake.processes.children[0]->terminated);
 }
 
 }  // namespace

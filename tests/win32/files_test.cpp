@@ -8,6 +8,8 @@
 #include <iterator>
 
 #include "child_output.h"
+#include "platform/win32/file_io.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 #include "text/paths.h"
 #include "windows_test_support.h"
@@ -20,8 +22,11 @@ Text read_whole(const Text& path) {
     return Text(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes bytes_of(std::string_view text) {
-    return Bytes(text.begin(), text.end());
+// A fixture file with the given content; true when it was written whole.
+bool write_file(const Text& path, std::string_view content) {
+    win32::KernelHandle file(CreateFileW(win32::widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && win32::write_all(file.get(), content.data(), content.size()) && file.close();
 }
 
 // A fresh folder per test, with a Chinese name and a blank in it, removed afterwards.
@@ -56,7 +61,7 @@ TEST_F(FilesTest, MakeFolderOnceOnlyAndOnlyBelowAnExistingParent) {
 TEST_F(FilesTest, PathPresentAndIsDirectory) {
     Text file = in_root("clip 片.mp4");
     Text folder = in_root("sub");
-    ASSERT_TRUE(files.save_file(file, bytes_of("x")));
+    ASSERT_TRUE(write_file(file, "x"));
     ASSERT_TRUE(files.make_folder(folder));
     struct Case {
         Text path;
@@ -82,36 +87,71 @@ TEST_F(FilesTest, PathPresentAndIsDirectory) {
     EXPECT_TRUE(files.is_directory("C:\\windows"));
 }
 
-TEST_F(FilesTest, SaveFileTruncatesAndWritesExclusively) {
+TEST_F(FilesTest, WriteAllWritesEveryByteAndReportsAFailedWrite) {
     Text file = in_root("out.bin");
-    ASSERT_TRUE(files.save_file(file, bytes_of("a longer first content")));
-    ASSERT_TRUE(files.save_file(file, bytes_of("abc")));
-    EXPECT_EQ(read_whole(file), "abc");
-    ASSERT_TRUE(files.save_file(file, Bytes{}));
-    EXPECT_TRUE(files.path_present(file));
-    EXPECT_EQ(read_whole(file), "");
-    Bytes binary{0x00, 0xFF, 0x0D, 0x0A, 0x1A, 0x00};
-    ASSERT_TRUE(files.save_file(file, binary));
-    EXPECT_EQ(read_whole(file), Text(binary.begin(), binary.end()));
+    const std::string binary("\x00\xFF\r\n\x1A\x00", 6);
+    const std::string large(3 << 20, 'q');
+    for (const std::string& content :
+         {std::string("a longer first content"), binary, std::string(), large}) {
+        ASSERT_TRUE(write_file(file, content));
+        EXPECT_EQ(read_whole(file), content);
+    }
+    // A handle opened for reading only refuses the write.
+    win32::KernelHandle reading(CreateFileW(win32::widen(file).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reading);
+    EXPECT_FALSE(win32::write_all(reading.get(), "x", 1));
+}
 
-    EXPECT_FALSE(files.save_file("", bytes_of("x")));
-    EXPECT_FALSE(files.save_file(in_root("missing\\out.bin"), bytes_of("x")));
+// Every handle is closed exactly once by its one owner, and a close that fails says so.
+TEST(OwnedHandle, ClosesOnceAndPassesOwnershipOn) {
+    auto is_open = [](HANDLE handle) {
+        DWORD flags = 0;
+        return GetHandleInformation(handle, &flags) != 0;
+    };
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    {
+        win32::KernelHandle first(event);
+        win32::KernelHandle second(std::move(first));
+        EXPECT_FALSE(first);
+        EXPECT_TRUE(second);
+        EXPECT_EQ(second.get(), event);
+        win32::KernelHandle third;
+        third = std::move(second);
+        EXPECT_FALSE(second);
+        EXPECT_TRUE(is_open(event));
+    }
+    EXPECT_FALSE(is_open(event));
 
-    // While another handle has the file open it cannot be opened for exclusive writing.
-    HANDLE other =
-        CreateFileW(win32::widen(file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(files.save_file(file, bytes_of("new")));
-    CloseHandle(other);
-    EXPECT_EQ(read_whole(file), Text(binary.begin(), binary.end()));
+    event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    win32::KernelHandle owner(event);
+    EXPECT_EQ(owner.release(), event);
+    EXPECT_FALSE(owner);
+    EXPECT_TRUE(owner.close());  // nothing held, nothing to fail
+    EXPECT_TRUE(is_open(event));
+    owner.reset(event);
+    EXPECT_TRUE(owner.close());
+    EXPECT_FALSE(owner);
+    EXPECT_FALSE(is_open(event));
+
+    // Both empty values of kernel functions mean "no handle": neither is ever closed (the
+    // value of INVALID_HANDLE_VALUE is also this process's own pseudo-handle).
+    for (HANDLE none : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
+        win32::KernelHandle empty(none);
+        EXPECT_FALSE(empty);
+        EXPECT_TRUE(empty.close());
+    }
+    win32::FindHandle no_search(INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(no_search);
+    EXPECT_FALSE(win32::FindHandle());
 }
 
 TEST_F(FilesTest, DeleteAndRename) {
     Text from = in_root("temp 1.mp4");
     Text to = in_root("最终.mp4");
-    ASSERT_TRUE(files.save_file(from, bytes_of("new")));
-    ASSERT_TRUE(files.save_file(to, bytes_of("old")));
+    ASSERT_TRUE(write_file(from, "new"));
+    ASSERT_TRUE(write_file(to, "old"));
 
     EXPECT_FALSE(files.rename_path(from, to, false));
     EXPECT_EQ(read_whole(to), "old");
@@ -123,7 +163,7 @@ TEST_F(FilesTest, DeleteAndRename) {
 
     Text staging = in_root("staging");
     ASSERT_TRUE(files.make_folder(staging));
-    ASSERT_TRUE(files.save_file(staging + "\\ffmpeg.exe", bytes_of("MZ")));
+    ASSERT_TRUE(write_file(staging + "\\ffmpeg.exe", "MZ"));
     EXPECT_TRUE(files.rename_path(staging, in_root("ffmpeg"), false));
     EXPECT_EQ(read_whole(in_root("ffmpeg\\ffmpeg.exe")), "MZ");
 
@@ -138,13 +178,13 @@ TEST_F(FilesTest, RemoveTreeTakesEverythingInside) {
     ASSERT_TRUE(files.make_folder(tree));
     ASSERT_TRUE(files.make_folder(tree + "\\a"));
     ASSERT_TRUE(files.make_folder(tree + "\\a\\视频 b"));
-    ASSERT_TRUE(files.save_file(tree + "\\a\\视频 b\\c.mp4", bytes_of("c")));
-    ASSERT_TRUE(files.save_file(tree + "\\top.txt", bytes_of("t")));
+    ASSERT_TRUE(write_file(tree + "\\a\\视频 b\\c.mp4", "c"));
+    ASSERT_TRUE(write_file(tree + "\\top.txt", "t"));
     Text locked = tree + "\\a\\read-only.txt";
-    ASSERT_TRUE(files.save_file(locked, bytes_of("r")));
+    ASSERT_TRUE(write_file(locked, "r"));
     ASSERT_TRUE(SetFileAttributesW(win32::widen(locked).c_str(), FILE_ATTRIBUTE_READONLY));
     Text sibling = in_root("tree 树 sibling.txt");
-    ASSERT_TRUE(files.save_file(sibling, bytes_of("s")));
+    ASSERT_TRUE(write_file(sibling, "s"));
 
     EXPECT_TRUE(files.remove_tree(tree));
     EXPECT_FALSE(files.path_present(tree));
@@ -157,8 +197,8 @@ TEST_F(FilesTest, SameFileSeesThroughOtherSpellings) {
     ASSERT_TRUE(files.make_folder(folder));
     Text file = folder + "\\a long name 片.mp4";
     Text other = folder + "\\other.mp4";
-    ASSERT_TRUE(files.save_file(file, bytes_of("same")));
-    ASSERT_TRUE(files.save_file(other, bytes_of("same")));
+    ASSERT_TRUE(write_file(file, "same"));
+    ASSERT_TRUE(write_file(other, "same"));
 
     EXPECT_TRUE(files.same_file(file, file));
     EXPECT_TRUE(files.same_file(file, folder + "\\.\\a long name 片.mp4"));
@@ -175,15 +215,15 @@ TEST_F(FilesTest, ShortPathNameRespectsTheCapacity) {
     Text folder = in_root("my videos 视频");
     ASSERT_TRUE(files.make_folder(folder));
     Text file = folder + "\\my holiday 片.mp4";
-    ASSERT_TRUE(files.save_file(file, bytes_of("v")));
+    ASSERT_TRUE(write_file(file, "v"));
 
-    Text short_form = files.short_path_name(file, byte_length(file) + 100);
+    Text short_form = files.short_path_name(file, static_cast<int>(file.size()) + 100);
     ASSERT_FALSE(short_form.empty());
     EXPECT_EQ(short_form.find(' '), Text::npos) << short_form;
     EXPECT_TRUE(files.same_file(short_form, file));
     // It fits only with its terminating zero.
-    EXPECT_EQ(files.short_path_name(file, byte_length(short_form) + 1), short_form);
-    EXPECT_EQ(files.short_path_name(file, byte_length(short_form)), "");
+    EXPECT_EQ(files.short_path_name(file, static_cast<int>(short_form.size()) + 1), short_form);
+    EXPECT_EQ(files.short_path_name(file, static_cast<int>(short_form.size())), "");
     EXPECT_EQ(files.short_path_name(in_root("missing file.mp4"), 1000), "");
 
     // As the conversion uses it: no blank reaches the command line.
@@ -203,13 +243,13 @@ TEST_F(FilesTest, ShortPathNameOfAPathLongerThan255Characters) {
         ASSERT_TRUE(files.make_folder(folder)) << folder.size();
     }
     Text file = folder + "\\clip with blanks.mp4";
-    ASSERT_TRUE(files.save_file(file, bytes_of("long")));
+    ASSERT_TRUE(write_file(file, "long"));
     ASSERT_GT(win32::widen(file).size(), 255u);
 
     for (const Text& path : {file, folder + "\\"}) {
-        Text short_form = files.short_path_name(path, byte_length(path));
+        Text short_form = files.short_path_name(path, static_cast<int>(path.size()));
         if (!short_form.empty()) {
-            EXPECT_LT(byte_length(short_form), byte_length(path));
+            EXPECT_LT(static_cast<int>(short_form.size()), static_cast<int>(path.size()));
             EXPECT_TRUE(files.same_file(short_form, path));
         }
     }

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
 #include "platform/payloads.h"
 #include "platform/platform.h"
 #include "platform/win32/files.h"
@@ -383,13 +382,13 @@ TEST(FailedStart, ARenameThatFailsAfterWritingRemovesTheStagingFolder) {
 }
 
 TEST(IsDirectory, IsTrueOnlyForAFolder) {
-    set_platform({nullptr, &win32_files(), nullptr});
+    FileServices& files = win32_files();
     write_file(L"C:\\a-file", "x");
     CreateDirectoryW(L"C:\\a-folder", nullptr);
-    EXPECT_FALSE(is_directory("C:\\nothing-here"));
-    EXPECT_FALSE(is_directory("C:\\a-file"));
-    EXPECT_TRUE(is_directory("C:\\a-folder"));
-    EXPECT_TRUE(is_directory("C:\\"));
+    EXPECT_FALSE(files.is_directory("C:\\nothing-here"));
+    EXPECT_FALSE(files.is_directory("C:\\a-file"));
+    EXPECT_TRUE(files.is_directory("C:\\a-folder"));
+    EXPECT_TRUE(files.is_directory("C:\\"));
 }
 
 // The writer on its own, with the program's resources loaded as data.

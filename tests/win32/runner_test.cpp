@@ -10,15 +10,14 @@
 #include <map>
 #include <thread>
 
-#include "app/globals.h"
 #include "child_output.h"
 #include "platform/platform.h"
 #include "platform/win32/files.h"
 #include "platform/win32/process.h"
 #include "platform/win32/wide.h"
+#include "queue_window.h"
 #include "runner/analysis.h"
 #include "runner/runner.h"
-#include "ui/controls.h"
 #include "windows_test_support.h"
 
 namespace quelvarn {
@@ -26,9 +25,8 @@ namespace {
 
 constexpr UINT kPing = WM_APP + 1;
 
-// Control texts in a table; the message queue is the thread's real one, with one hidden window
-// that counts the pings it handles.
-class TestWindow : public WindowServices {
+// The thread's real message queue, with one hidden window that counts the pings it handles.
+class TestWindow : public test_support::QueueWindow {
   public:
     TestWindow() {
         WNDCLASSW window_class{};
@@ -42,29 +40,7 @@ class TestWindow : public WindowServices {
     }
     ~TestWindow() override { DestroyWindow(hwnd); }
 
-    Text read_control_text(std::string_view control) override {
-        auto found = texts.find(control);
-        return found == texts.end() ? Text() : found->second;
-    }
-    void write_control_text(std::string_view control, std::string_view text) override {
-        texts[Text(control)] = Text(text);
-        if (control == controls::kProgressLabel) labels.emplace_back(text);
-    }
-    void enable_control(std::string_view, bool) override {}
-    void drain_message_queue() override {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (on_drain) on_drain();
-    }
-    int show_message(std::string_view, unsigned, std::string_view) override { return 0; }
-
     HWND hwnd = nullptr;
-    std::map<Text, Text, std::less<>> texts;
-    std::vector<Text> labels;
-    std::function<void()> on_drain;
     std::atomic<int> pings{0};
     std::atomic<bool> running{false};
     std::atomic<int> pings_while_running{0};
@@ -81,17 +57,10 @@ class TestWindow : public WindowServices {
     }
 };
 
-struct Call {
-    Text status;
-    Text extra;
-};
-
 class RunnerWin32Test : public ::testing::Test {
   protected:
     void SetUp() override {
-        set_platform({&window, &win32_files(), &win32_processes()});
-        window.texts[Text(controls::kProgressLabel)] = "进度：";
-        window.texts[Text(controls::kDurationStore)] = "00:03:07.52";
+        set_platform({&window, &win32_files(), &win32_processes(), nullptr});
         folder = win32::narrow(test_support::test_folder());
         writer = folder + "\\child_writer.exe";
     }
@@ -99,25 +68,41 @@ class RunnerWin32Test : public ::testing::Test {
 
     // Runs child_writer with the steps given (see the helper for their syntax).
     RunResult run_writer(std::string_view steps) {
-        calls.clear();
-        window.labels.clear();
-        return run_console_tool(writer, join_texts({"child_writer ", steps}), handler, &process_id,
-                                &captured);
+        updates.clear();
+        return run_console_tool(writer, join_texts({"child_writer ", steps}), options());
     }
 
-    int count_status(std::string_view status) const {
+    RunOptions options() {
+        RunOptions o;
+        o.duration_seconds = 187;  // 00:03:07.52
+        o.listener = [this](const RunUpdate& update) {
+            updates.push_back(update);
+            if (!process_id) process_id = control.process_id();
+        };
+        o.captured_output = &captured;
+        o.control = &control;
+        return o;
+    }
+
+    int count_status(RunStatus status) const {
         int count = 0;
-        for (const Call& call : calls) count += call.status == status;
+        for (const RunUpdate& update : updates) count += update.status == status;
         return count;
+    }
+
+    std::vector<Text> progress_clocks() const {
+        std::vector<Text> clocks;
+        for (const RunUpdate& update : updates) {
+            if (update.progress) clocks.push_back(update.progress->elapsed_clock);
+        }
+        return clocks;
     }
 
     TestWindow window;
     Text folder;
     Text writer;
-    std::vector<Call> calls;
-    StatusHandler handler = [this](const Text& status, const Text& extra) {
-        calls.push_back({status, extra});
-    };
+    std::vector<RunUpdate> updates;
+    RunControl control;
     std::uint32_t process_id = 0;
     Text captured;
 };
@@ -141,8 +126,8 @@ TEST_F(RunnerWin32Test, CapturesTheNormalisedReport) {
         RunResult result = run_writer(c.steps);
         EXPECT_EQ(result.outcome, RunOutcome::exited) << c.steps;
         EXPECT_EQ(captured, c.captured) << c.steps;
-        EXPECT_EQ(calls.empty(), c.captured.empty()) << c.steps;
-        EXPECT_EQ(window.texts[Text(controls::kProgressLabel)], kProgressDone) << c.steps;
+        EXPECT_EQ(updates.empty(), c.captured.empty()) << c.steps;
+        EXPECT_TRUE(window.texts.empty()) << c.steps;
     }
 }
 
@@ -150,21 +135,22 @@ TEST_F(RunnerWin32Test, LongWriteArrivesWholeInSeveralPieces) {
     RunResult result = run_writer("n:3000:41 n:70000:42 x:3");
     EXPECT_EQ(result.exit_code, 3u);
     EXPECT_EQ(captured, Text(3000, 'A') + Text(70000, 'B'));
-    EXPECT_GE(calls.size(), 73000u / 1023);
+    EXPECT_GE(updates.size(), 73000u / 1023);
 }
 
-TEST_F(RunnerWin32Test, ProgressStatusExitCodeAndLastLine) {
+TEST_F(RunnerWin32Test, ProgressStatusAndExitCode) {
     RunResult result = run_writer(
         "t:frame=1_time=00:01:40.00_bitrate=1 w:0D s:100 "
         "\"t:out.mp4: No such file or directory\" w:0D0A x:1");
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_EQ(result.exit_code, 1u);
-    EXPECT_EQ(result.last_line, "out.mp4: No such file or directory");
-    EXPECT_EQ(count_status(kStatusFileMissing), 1);
+    EXPECT_EQ(count_status(RunStatus::file_missing), 1);
     EXPECT_NE(process_id, 0u);
-    ASSERT_GE(window.labels.size(), 2u);
-    EXPECT_EQ(window.labels.front(), "进度：53.48 %");
-    EXPECT_EQ(window.labels.back(), kProgressDone);
+    EXPECT_FALSE(control.running());
+    EXPECT_EQ(control.process_id(), 0u);
+    ASSERT_GE(updates.size(), 2u);
+    ASSERT_TRUE(updates.front().progress);
+    EXPECT_EQ(updates.front().progress->percent, 53.48);
 }
 
 // The marker and the clock arrive in two writes with a pause between, so in two reads.
@@ -172,11 +158,10 @@ TEST_F(RunnerWin32Test, ReportSplitBetweenWritesIsRecognised) {
     run_writer(
         "t:frame=1 s:200 t:_time=00:01: s:200 t:40.00_x w:0D \"t:No such fi\" s:200 "
         "\"t:le or directory\" w:0D0A");
-    EXPECT_GE(calls.size(), 4u);
-    EXPECT_EQ(count_status(kStatusFileMissing), 1);
-    EXPECT_EQ(count_status(kStatusRunning) + 1, static_cast<int>(calls.size()));
-    window.labels.pop_back();
-    EXPECT_EQ(window.labels, std::vector<Text>{"进度：53.48 %"});
+    EXPECT_GE(updates.size(), 4u);
+    EXPECT_EQ(count_status(RunStatus::file_missing), 1);
+    EXPECT_EQ(count_status(RunStatus::running) + 1, static_cast<int>(updates.size()));
+    EXPECT_EQ(progress_clocks(), std::vector<Text>{"00:01:40"});
 }
 
 TEST_F(RunnerWin32Test, ExitRightAfterAPauseLosesNoBytes) {
@@ -184,28 +169,20 @@ TEST_F(RunnerWin32Test, ExitRightAfterAPauseLosesNoBytes) {
         RunResult result = run_writer("s:300 n:5000:43 t:last_words x:4");
         EXPECT_EQ(result.exit_code, 4u);
         EXPECT_EQ(captured, Text(5000, 'C') + "last_words");
-        EXPECT_EQ(result.last_line, Text(5000, 'C') + "last_words");
     }
 }
 
 TEST_F(RunnerWin32Test, MissingProgramAndFolderAsProgram) {
-    window.texts[Text(controls::kProgressLabel)] = "进度：7 %";
-    RunResult missing =
-        run_console_tool(folder + "\\no_such.exe", " -i x", handler, &process_id, &captured);
+    RunResult missing = run_console_tool(folder + "\\no_such.exe", " -i x", options());
     EXPECT_EQ(missing.outcome, RunOutcome::missing_program);
-    EXPECT_EQ(captured, folder + "\\no_such.exe 不存在");
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].status, "");
-    EXPECT_EQ(window.texts[Text(controls::kProgressLabel)], "进度：7 %");
-
-    calls.clear();
-    process_id = 99;
-    RunResult not_started = run_console_tool(folder, " -i x", handler, &process_id, &captured);
-    EXPECT_EQ(not_started.outcome, RunOutcome::not_started);
-    EXPECT_EQ(process_id, 0u);
     EXPECT_EQ(captured, "");
-    EXPECT_TRUE(calls.empty());
-    EXPECT_EQ(window.texts[Text(controls::kProgressLabel)], kProgressDone);
+    EXPECT_TRUE(updates.empty());
+
+    RunResult not_started = run_console_tool(folder, " -i x", options());
+    EXPECT_EQ(not_started.outcome, RunOutcome::not_started);
+    EXPECT_EQ(captured, "");
+    EXPECT_TRUE(updates.empty());
+    EXPECT_TRUE(window.texts.empty());
 }
 
 // A full path starts the child in the program's folder; a bare name in ours.
@@ -215,27 +192,25 @@ TEST_F(RunnerWin32Test, WorkingFolder) {
     EXPECT_EQ(captured, folder);
 
     ASSERT_TRUE(SetCurrentDirectoryW(win32::widen(folder).c_str()));
-    RunResult bare =
-        run_console_tool("child_writer.exe", "child_writer d:", handler, nullptr, &captured);
+    RunResult bare = run_console_tool("child_writer.exe", "child_writer d:", options());
     EXPECT_EQ(bare.outcome, RunOutcome::exited);
     EXPECT_EQ(captured, folder);
     SetCurrentDirectoryW(L"C:\\windows");
 }
 
 TEST_F(RunnerWin32Test, ChildKilledFromOutsideEndsTheRunWithItsCode) {
-    window.on_drain = [this] {
-        if (!process_id) return;
-        HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, process_id);
+    bool killed = false;
+    window.on_drain = [this, &killed] {
+        if (killed || !control.process_id()) return;
+        HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, control.process_id());
         if (child) {
             TerminateProcess(child, 7);
             CloseHandle(child);
         }
-        process_id = 0;
+        killed = true;
     };
-    process_id = 0;
     auto started = std::chrono::steady_clock::now();
-    RunResult result =
-        run_console_tool(writer, "child_writer t:started s:60000", handler, &process_id, &captured);
+    RunResult result = run_console_tool(writer, "child_writer t:started s:60000", options());
     window.on_drain = nullptr;
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_EQ(result.exit_code, 7u);
@@ -243,18 +218,15 @@ TEST_F(RunnerWin32Test, ChildKilledFromOutsideEndsTheRunWithItsCode) {
 }
 
 TEST_F(RunnerWin32Test, TerminateFromAHandlerStopsTheChild) {
-    StatusHandler stopping = [this](const Text& status, const Text& extra) {
-        calls.push_back({status, extra});
-        terminate_running_tool();
-    };
+    RunOptions stopping = options();
+    stopping.listener = [this](const RunUpdate&) { control.terminate(); };
     auto started = std::chrono::steady_clock::now();
-    RunResult result = run_console_tool(writer, "child_writer t:hello s:60000 t:never", stopping,
-                                        nullptr, &captured);
+    RunResult result = run_console_tool(writer, "child_writer t:hello s:60000 t:never", stopping);
     EXPECT_EQ(result.outcome, RunOutcome::exited);
     EXPECT_NE(result.exit_code, 0u);
     EXPECT_EQ(captured, "hello");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
-    terminate_running_tool();  // no run in progress: nothing to do
+    control.terminate();  // no run in progress: nothing to do
 }
 
 // Messages sent and posted to a window of this thread from elsewhere are handled while the
@@ -271,7 +243,7 @@ TEST_F(RunnerWin32Test, WindowStaysResponsive) {
     });
     window.on_drain = [this] { window.running = true; };
     window.running = false;
-    RunResult result = run_console_tool(writer, "child_writer s:1500", handler, nullptr, &captured);
+    RunResult result = run_console_tool(writer, "child_writer s:1500", options());
     window.running = false;
     window.on_drain = nullptr;
     pinger.join();

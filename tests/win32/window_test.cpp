@@ -19,8 +19,8 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/window_framework.h"
 #include "ui/controls.h"
-#include "ui/handlers.h"
 #include "ui/layout.h"
+#include "ui/progress_view.h"
 #include "windows_test_support.h"
 
 namespace quelvarn {
@@ -626,7 +626,6 @@ TEST_F(MainWindow, EscInTheWidthBoxEndsTheProgramWithCodeZero) {
     EXPECT_EQ(program.exit_code_within(20000), 0);
     std::vector<std::string> trace = program.trace();
     EXPECT_EQ(count_lines(trace, "destroying"), 1);
-    EXPECT_EQ(count_lines(trace, "release_globals"), 1);
     ASSERT_FALSE(trace.empty());
     EXPECT_EQ(trace.back(), "exit 0");
 }
@@ -634,7 +633,7 @@ TEST_F(MainWindow, EscInTheWidthBoxEndsTheProgramWithCodeZero) {
 TEST_F(MainWindow, ClosingByTheSystemMenuEndsTheProgramWithCodeZero) {
     PostMessageW(program.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(program.exit_code_within(20000), 0);
-    EXPECT_EQ(count_lines(program.trace(), "release_globals"), 1);
+    EXPECT_EQ(count_lines(program.trace(), "destroying"), 1);
 }
 
 TEST_F(MainWindow, EnterAndF1InAnEditBoxDoNothing) {
@@ -868,8 +867,10 @@ LRESULT CALLBACK creation_hook(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
-TEST(ReportStatus, ShowsTheTwoBoxesAndDrainsAsEachStatusAsks) {
-    set_platform({win32::win32_window(), nullptr, nullptr});
+// The boxes the statuses raise, shown by the real framework: task-modal, OK only, no icon, no
+// owner, with the program's caption.
+TEST(StatusBoxes, AreTaskModalOkBoxes) {
+    WindowServices& window = win32::window_framework();
     WNDCLASSW probe_class = {};
     probe_class.lpfnWndProc = probe_procedure;
     probe_class.hInstance = GetModuleHandleW(nullptr);
@@ -883,45 +884,32 @@ TEST(ReportStatus, ShowsTheTwoBoxesAndDrainsAsEachStatusAsks) {
     HHOOK hook = SetWindowsHookExW(WH_CBT, creation_hook, nullptr, GetCurrentThreadId());
 
     struct Case {
-        std::string status;
-        std::vector<std::string> happened;
+        RunStatus status;
         const wchar_t* box_text;  // nullptr: no box
     };
     const Case cases[] = {
-        {"正常运行", {}, nullptr},
-        {"", {}, nullptr},
-        {"任务完成 ", {}, nullptr},
-        {"文件不存在11", {}, nullptr},
-        {"x输入输出错误", {}, nullptr},
-        {"任务完成", {"drained"}, nullptr},
-        // Messages are not processed before this box; its own loop processes them.
-        {"文件不存在", {"box", "drained"}, L"文件不存在11"},
-        {"输入输出错误", {"drained", "box"}, L"输入输出错误"},
+        {RunStatus::running, nullptr},
+        {RunStatus::done, nullptr},
+        {RunStatus::file_missing, L"文件不存在11"},
+        {RunStatus::input_output_error, L"输入输出错误"},
     };
-    for (const Case& status : cases) {
-        SCOPED_TRACE("status \"" + status.status + "\"");
-        std::vector<std::string> happened;
-        happenings = &happened;
-        PostMessageW(probe, WM_APP, 0, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.status));
         std::vector<BoxSeen> boxes;
         {
             BoxWatcher watcher(GetCurrentThreadId(), probe);
-            report_status(status.status, "");
+            if (std::optional<std::string_view> text = status_box_text(c.status)) {
+                window.show_message(*text);
+            }
             Sleep(300);
             boxes = watcher.boxes();
         }
-        happenings = nullptr;
-        EXPECT_EQ(happened, status.happened);
-        if (!status.box_text) {
+        if (!c.box_text) {
             EXPECT_TRUE(boxes.empty());
-            // Whatever was not drained is still waiting; take it away for the next case.
-            MSG message;
-            while (PeekMessageW(&message, probe, WM_APP, WM_APP, PM_REMOVE)) {
-            }
             continue;
         }
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, status.box_text);
+        EXPECT_EQ(boxes[0].text, c.box_text);
         EXPECT_EQ(boxes[0].caption, L"信息：");
         EXPECT_EQ(boxes[0].button_ids, std::vector<int>{IDOK});
         EXPECT_FALSE(boxes[0].has_icon);

@@ -59,12 +59,12 @@ SIZE scaled_outer_size(int width, int height, DWORD style, DWORD extended_style,
             scale_to_dpi(client_height, dpi) + (frame.bottom - frame.top)};
 }
 
-HFONT create_gui_font(int dpi) {
+FontHandle create_gui_font(int dpi) {
     LOGFONTW font = {};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
     font.lfHeight = MulDiv(font.lfHeight, dpi, system_dpi());
     font.lfWidth = 0;
-    return CreateFontIndirectW(&font);
+    return FontHandle(CreateFontIndirectW(&font));
 }
 
 }  // namespace quelvarn::win32

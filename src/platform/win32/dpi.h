@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/handle.h"
+
 namespace quelvarn::win32 {
 
 inline constexpr int kLayoutDpi = 96;
@@ -19,8 +21,8 @@ int scale_to_dpi(int pixels, int dpi);
 // client area is scaled, its frame and title bar are what the system draws at that DPI.
 SIZE scaled_outer_size(int width, int height, DWORD style, DWORD extended_style, int dpi);
 
-// The default GUI font at `dpi`; the caller owns it (DeleteObject). The system makes its stock
-// font at the system DPI, which a monitor of another DPI does not share.
-HFONT create_gui_font(int dpi);
+// The default GUI font at `dpi`. The system makes its stock font at the system DPI, which a
+// monitor of another DPI does not share.
+FontHandle create_gui_font(int dpi);
 
 }  // namespace quelvarn::win32

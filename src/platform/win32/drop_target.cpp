@@ -44,8 +44,10 @@ Text files_event_text(HDROP drop) {
 
 class FileDropTarget final : public IDropTarget {
   public:
-    FileDropTarget(HWND event_window, UINT event_message, bool (*accepting)())
-        : event_window_(event_window), event_message_(event_message), accepting_(accepting) {
+    FileDropTarget(HWND event_window, UINT event_message, std::function<bool()> accepting)
+        : event_window_(event_window),
+          event_message_(event_message),
+          accepting_(std::move(accepting)) {
         accepted_formats_[0] = CF_HDROP;
         accepted_formats_[1] = CF_UNICODETEXT;
         accepted_formats_[2] = CF_TEXT;
@@ -138,24 +140,26 @@ class FileDropTarget final : public IDropTarget {
     ULONG references_ = 1;
     HWND event_window_;
     UINT event_message_;
-    bool (*accepting_)();
+    std::function<bool()> accepting_;
     CLIPFORMAT accepted_formats_[6];
     bool offered_ = false;
     bool enabled_ = true;
     std::deque<Text> pending_;
 };
 
-DropTargetComponent::DropTargetComponent(HWND event_window, UINT event_message, bool (*accepting)())
-    : target_(new FileDropTarget(event_window, event_message, accepting)) {}
+DropTargetComponent::DropTargetComponent(HWND event_window, UINT event_message,
+                                         std::function<bool()> accepting) {
+    // A new target starts with the one reference the component holds.
+    target_.attach(new FileDropTarget(event_window, event_message, std::move(accepting)));
+}
 
 DropTargetComponent::~DropTargetComponent() {
     revoke();
-    target_->Release();
 }
 
 bool DropTargetComponent::bind(HWND window) {
     if (ever_bound_ || !window) return false;
-    if (RegisterDragDrop(window, target_) != S_OK) return false;
+    if (RegisterDragDrop(window, target_.get()) != S_OK) return false;
     ever_bound_ = true;
     bound_window_ = window;
     return true;

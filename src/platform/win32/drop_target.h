@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 
+#include "platform/win32/com_ptr.h"
 #include "text/text.h"
 
 namespace quelvarn::win32 {
@@ -17,7 +19,7 @@ class FileDropTarget;
 class DropTargetComponent {
   public:
     // Drops are announced with `event_message` posted to `event_window`.
-    DropTargetComponent(HWND event_window, UINT event_message, bool (*accepting)());
+    DropTargetComponent(HWND event_window, UINT event_message, std::function<bool()> accepting);
     ~DropTargetComponent();
     DropTargetComponent(const DropTargetComponent&) = delete;
     DropTargetComponent& operator=(const DropTargetComponent&) = delete;
@@ -32,7 +34,7 @@ class DropTargetComponent {
     std::optional<Text> take_files_event();
 
   private:
-    FileDropTarget* target_;
+    ComPtr<FileDropTarget> target_;
     HWND bound_window_ = nullptr;
     bool ever_bound_ = false;
 };

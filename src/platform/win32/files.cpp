@@ -6,42 +6,13 @@
 #include <shlwapi.h>
 // clang-format on
 
+#include "platform/win32/file_io.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 
 namespace quelvarn::win32 {
 
 namespace {
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (valid()) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
 
 bool has_wildcard(const std::wstring& path) {
     return path.find_first_of(L"*?") != std::wstring::npos;
@@ -59,14 +30,13 @@ bool remove_tree_wide(const std::wstring& path) {
         std::wstring folder = path;
         if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
         WIN32_FIND_DATAW entry;
-        HANDLE raw = FindFirstFileW((folder + L"*").c_str(), &entry);
-        FindHandle search(raw);
-        if (search.valid()) {
+        FindHandle search(FindFirstFileW((folder + L"*").c_str(), &entry));
+        if (search) {
             do {
                 std::wstring name = entry.cFileName;
                 if (name == L"." || name == L"..") continue;
                 remove_tree_wide(folder + name);
-            } while (FindNextFileW(raw, &entry));
+            } while (FindNextFileW(search.get(), &entry));
         }
     }
     return RemoveDirectoryW(path.c_str()) != 0;
@@ -74,10 +44,10 @@ bool remove_tree_wide(const std::wstring& path) {
 
 bool file_identity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
     // No access rights are needed to read the identity; backup semantics opens folders too.
-    FileHandle file(CreateFileW(path.c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.valid() && GetFileInformationByHandle(file.get(), &info) != 0;
+    KernelHandle file(CreateFileW(path.c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), &info) != 0;
 }
 
 }  // namespace
@@ -96,7 +66,7 @@ bool Win32Files::path_present(std::string_view path) {
     if (has_wildcard(wide)) return false;
     WIN32_FIND_DATAW entry;
     FindHandle search(FindFirstFileW(wide.c_str(), &entry));
-    return search.valid();
+    return static_cast<bool>(search);
 }
 
 bool Win32Files::is_directory(std::string_view path) {
@@ -104,23 +74,6 @@ bool Win32Files::is_directory(std::string_view path) {
     // A folder is reported as FILE_ATTRIBUTE_DIRECTORY; a server share as plain TRUE, which is not
     // a folder the program could write its tools into.
     return PathIsDirectoryW(widen(path).c_str()) == FILE_ATTRIBUTE_DIRECTORY;
-}
-
-bool Win32Files::save_file(std::string_view path, const Bytes& content) {
-    if (path.empty()) return false;
-    FileHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
-    const std::uint8_t* next = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-        DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
-        DWORD written = 0;
-        if (!WriteFile(file.get(), next, chunk, &written, nullptr) || written == 0) return false;
-        next += written;
-        left -= written;
-    }
-    return true;
 }
 
 bool Win32Files::delete_file(std::string_view path) {
@@ -150,18 +103,7 @@ bool Win32Files::same_file(std::string_view a, std::string_view b) {
 }
 
 Text Win32Files::program_folder() {
-    // The buffer grows until the whole name fits: a truncated name fills it completely.
-    std::wstring name(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD size = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-        if (size == 0) return {};
-        if (size < name.size()) {
-            name.resize(size);
-            break;
-        }
-        if (name.size() >= 32768 * 2) return {};
-        name.resize(name.size() * 2);
-    }
+    std::wstring name = module_path();
     std::size_t slash = name.find_last_of(L"\\/");
     if (slash == std::wstring::npos) return {};
     return narrow(std::wstring_view(name).substr(0, slash));
@@ -180,7 +122,7 @@ Text Win32Files::short_path_name(std::string_view path, int capacity) {
     buffer.resize(size);
     Text shortened = narrow(buffer);
     // The caller's capacity counts the program's UTF-8 bytes and the terminating zero.
-    if (byte_length(shortened) + 1 > capacity) return {};
+    if (static_cast<int>(shortened.size()) + 1 > capacity) return {};
     return shortened;
 }
 

@@ -10,7 +10,6 @@ class Win32Files final : public FileServices {
     bool make_folder(std::string_view path) override;
     bool path_present(std::string_view path) override;
     bool is_directory(std::string_view path) override;
-    bool save_file(std::string_view path, const Bytes& content) override;
     bool delete_file(std::string_view path) override;
     bool rename_path(std::string_view from, std::string_view to, bool replace) override;
     bool remove_tree(std::string_view path) override;

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "platform/win32/file_io.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 
 namespace quelvarn::win32 {
@@ -13,7 +15,7 @@ namespace {
 constexpr std::size_t kPieceBytes = 1 << 20;
 
 class Inflater {
-public:
+  public:
     Inflater() { ready_ = inflateInit(&stream_) == Z_OK; }
     ~Inflater() {
         if (ready_) inflateEnd(&stream_);
@@ -24,21 +26,10 @@ public:
     bool ready() const { return ready_; }
     z_stream& stream() { return stream_; }
 
-private:
+  private:
     z_stream stream_{};
     bool ready_ = false;
 };
-
-bool write_all(HANDLE file, const unsigned char* bytes, std::size_t count) {
-    while (count > 0) {
-        DWORD written = 0;
-        const DWORD piece = static_cast<DWORD>(count);
-        if (!WriteFile(file, bytes, piece, &written, nullptr) || written == 0) return false;
-        bytes += written;
-        count -= written;
-    }
-    return true;
-}
 
 // True only when the stream ended exactly at the end of the resource (zlib has then checked
 // its Adler-32 sum) and every byte reached the file.
@@ -63,8 +54,8 @@ bool inflate_into(const void* compressed, DWORD size, HANDLE file) {
 
 bool ResourcePayloads::write_payload(int index, std::string_view path) {
     if (index < 0 || index >= static_cast<int>(kToolFileNames.size())) return false;
-    HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(kFirstPayloadResource + index),
-                                RT_RCDATA);
+    HRSRC found =
+        FindResourceW(module_, MAKEINTRESOURCEW(kFirstPayloadResource + index), RT_RCDATA);
     if (found == nullptr) return false;
     HGLOBAL loaded = LoadResource(module_, found);
     const void* compressed = loaded ? LockResource(loaded) : nullptr;
@@ -72,12 +63,12 @@ bool ResourcePayloads::write_payload(int index, std::string_view path) {
     if (compressed == nullptr || size == 0) return false;
 
     const std::wstring target = widen(path);
-    HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool complete = inflate_into(compressed, size, file);
+    KernelHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    bool complete = inflate_into(compressed, size, file.get());
     // A close can still fail to write what the system held back.
-    complete = CloseHandle(file) != 0 && complete;
+    complete = file.close() && complete;
     if (!complete) DeleteFileW(target.c_str());
     return complete;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 
 namespace quelvarn::win32 {
@@ -18,7 +19,7 @@ constexpr UINT kTerminatedExitCode = 1;
 // window message each end the wait at once and a quiet child costs no wake-ups at all.
 class Win32Child final : public ChildProcess {
   public:
-    Win32Child(OwnedHandle process, OwnedHandle read_end, DWORD id)
+    Win32Child(KernelHandle process, KernelHandle read_end, DWORD id)
         : process_(std::move(process)),
           read_end_(std::move(read_end)),
           read_done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
@@ -116,9 +117,9 @@ class Win32Child final : public ChildProcess {
         }
     }
 
-    OwnedHandle process_;
-    OwnedHandle read_end_;
-    OwnedHandle read_done_;
+    KernelHandle process_;
+    KernelHandle read_end_;
+    KernelHandle read_done_;
     DWORD id_;
     OVERLAPPED overlapped_{};
     std::uint8_t buffer_[4096];
@@ -131,18 +132,18 @@ class Win32Child final : public ChildProcess {
 
 // An anonymous pipe cannot be read overlapped; a uniquely named one, open to this machine only,
 // can. The child's end is an ordinary synchronous handle.
-bool create_report_pipe(OwnedHandle& read_end, OwnedHandle& write_end) {
+bool create_report_pipe(KernelHandle& read_end, KernelHandle& write_end) {
     static LONG serial = 0;
     std::wstring name = L"\\\\.\\pipe\\quelvarn-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                         std::to_wstring(InterlockedIncrement(&serial)) + L"-" +
                         std::to_wstring(GetTickCount());
-    read_end = OwnedHandle(CreateNamedPipeW(
+    read_end = KernelHandle(CreateNamedPipeW(
         name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 65536,
         0, nullptr));
     if (!read_end) return false;
-    write_end = OwnedHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    write_end = KernelHandle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(write_end);
 }
 
@@ -180,9 +181,9 @@ class InheritOnly {
 std::unique_ptr<ChildProcess> start_once(std::string_view program_path,
                                          std::string_view command_line,
                                          std::string_view working_folder) {
-    OwnedHandle read_end;
+    KernelHandle read_end;
     // Our copy is closed when this function returns, leaving the child as the only writer.
-    OwnedHandle write_end;
+    KernelHandle write_end;
     if (!create_report_pipe(read_end, write_end)) return nullptr;
     if (!SetHandleInformation(write_end.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
         return nullptr;
@@ -210,8 +211,8 @@ std::unique_ptr<ChildProcess> start_once(std::string_view program_path,
                         &started)) {
         return nullptr;
     }
-    OwnedHandle thread(started.hThread);
-    return std::make_unique<Win32Child>(OwnedHandle(started.hProcess), std::move(read_end),
+    KernelHandle thread(started.hThread);
+    return std::make_unique<Win32Child>(KernelHandle(started.hProcess), std::move(read_end),
                                         started.dwProcessId);
 }
 

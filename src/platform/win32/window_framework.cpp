@@ -4,13 +4,15 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/dpi.h"
 #include "platform/win32/drop_target.h"
+#include "platform/win32/file_io.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/transparent_label.h"
 #include "platform/win32/wide.h"
-#include "ui/layout.h"
 
 namespace quelvarn::win32 {
 
@@ -29,18 +31,6 @@ LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, L
 
 WNDPROC group_box_default_procedure = nullptr;
 
-std::wstring module_path() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 std::wstring environment_value(const wchar_t* name) {
     DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
     if (size == 0) return {};
@@ -48,6 +38,18 @@ std::wstring environment_value(const wchar_t* name) {
     size = GetEnvironmentVariableW(name, value.data(), size);
     value.resize(size);
     return value;
+}
+
+// The drop target ends every path of a drop with "\r\n".
+std::vector<Text> split_paths(std::string_view text) {
+    std::vector<Text> paths;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) paths.emplace_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return paths;
 }
 
 Text hex_bytes(std::string_view bytes) {
@@ -60,10 +62,9 @@ Text hex_bytes(std::string_view bytes) {
     return hex;
 }
 
-class Framework final : public WindowServices, public ShellServices {
+class Framework final : public WindowServices {
   public:
     bool initialise() {
-        ui_thread_ = GetCurrentThreadId();
         instance_ = GetModuleHandleW(nullptr);
         trace_path_ = environment_value(L"QUELVARN_TRACE");
 
@@ -120,23 +121,15 @@ class Framework final : public WindowServices, public ShellServices {
         return answer > 0 ? answer - 1 : 0;
     }
 
-    // ShellServices
-
-    void register_cleanup(void (*routine)()) override {
-        for (auto registered : cleanups_) {
-            if (registered == routine) return;
-        }
-        cleanups_.push_back(routine);
-    }
-
-    void load_window(const WindowLayout& layout) override {
+    void load_window(const WindowLayout& layout, WindowEvents& events) override {
         layout_ = &layout;
+        events_ = &events;
         if (!create_main_window()) {
             MessageBoxW(nullptr, L"无法创建主窗口。", L"Quelvarn",
                         MB_OK | MB_ICONERROR | MB_TASKMODAL);
             ExitProcess(1);
         }
-        if (layout.on_created) layout.on_created();
+        events.on_created();
         trace("created");
         ShowWindow(main_, SW_SHOWNORMAL);
         UpdateWindow(main_);
@@ -151,36 +144,28 @@ class Framework final : public WindowServices, public ShellServices {
     [[noreturn]] void end_program(int code) override {
         if (!ending_) {
             ending_ = true;
-            for (auto routine : cleanups_) routine();
             release_resources();
         }
         trace("exit " + std::to_string(code));
         ExitProcess(static_cast<UINT>(code));
     }
 
-    NativeHandle control_handle(std::string_view control) override {
-        return control_window(control);
-    }
-
-    bool bind_drop_target(std::string_view component, NativeHandle handle) override {
-        DropTargetComponent* target = drop_target(component);
-        return target && target->bind(static_cast<HWND>(handle));
+    bool bind_drop_target(std::string_view drop_target_name, std::string_view control) override {
+        DropTargetComponent* target = drop_target(drop_target_name);
+        HWND window = control_window(control);
+        return target && window && target->bind(window);
     }
 
     void trace(std::string_view line) override {
         if (trace_path_.empty()) return;
-        HANDLE file =
-            CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
+        KernelHandle file(CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
         std::string text(line);
         text += '\n';
-        DWORD written = 0;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        CloseHandle(file);
+        write_all(file.get(), text.data(), text.size());
     }
-
-    HWND main_window() const { return main_; }
 
     // The main window procedure: one flat switch.
     LRESULT handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -233,8 +218,10 @@ class Framework final : public WindowServices, public ShellServices {
         for (int i = 0; i < layout_->row_count; ++i) {
             const ControlRow& row = layout_->rows[i];
             if (row.kind == ControlKind::drop_target) {
+                std::string_view name = row.name;
                 drop_targets_[i] = std::make_unique<DropTargetComponent>(
-                    main_, kFilesDroppedMessage, row.accepting);
+                    main_, kFilesDroppedMessage,
+                    [this, name] { return events_->accepting_files(name); });
                 continue;
             }
             HWND parent = row.parent.empty() ? main_ : control_window(row.parent);
@@ -243,7 +230,7 @@ class Framework final : public WindowServices, public ShellServices {
             // Each row goes below the rows before it, so that table order is stacking order.
             SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
             windows_[i] = control;
         }
         return true;
@@ -304,17 +291,17 @@ class Framework final : public WindowServices, public ShellServices {
 
     bool register_classes() {
         if (!register_transparent_label(instance_)) return false;
-        big_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
-                                                  IMAGE_ICON, kIconSize, kIconSize, 0));
-        small_icon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
-                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                    GetSystemMetrics(SM_CYSMICON), 0));
+        big_icon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                      IMAGE_ICON, kIconSize, kIconSize, 0)));
+        small_icon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconResource),
+                                                        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0)));
         WNDCLASSEXW window_class = {};
         window_class.cbSize = sizeof window_class;
         window_class.lpfnWndProc = main_procedure;
         window_class.hInstance = instance_;
-        window_class.hIcon = big_icon_;
-        window_class.hIconSm = small_icon_;
+        window_class.hIcon = big_icon_.get();
+        window_class.hIconSm = small_icon_.get();
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         window_class.lpszClassName = kMainWindowClass;
@@ -349,9 +336,9 @@ class Framework final : public WindowServices, public ShellServices {
         int index = id - kFirstControlId;
         if (!layout_ || index < 0 || index >= layout_->row_count) return;
         const ControlRow& row = layout_->rows[index];
-        if (row.kind == ControlKind::push_button && notification == BN_CLICKED && row.on_clicked) {
+        if (row.kind == ControlKind::push_button && notification == BN_CLICKED) {
             trace("clicked " + std::string(row.name));
-            row.on_clicked();
+            events_->on_clicked(row.name);
         }
     }
 
@@ -374,7 +361,7 @@ class Framework final : public WindowServices, public ShellServices {
             if (!component) continue;
             while (std::optional<Text> text = component->take_files_event()) {
                 trace("files " + hex_bytes(*text));
-                if (layout_->rows[i].on_files) layout_->rows[i].on_files(*text);
+                events_->on_files_dropped(layout_->rows[i].name, split_paths(*text));
             }
         }
     }
@@ -386,7 +373,8 @@ class Framework final : public WindowServices, public ShellServices {
         SetWindowPos(main_, nullptr, suggested.left, suggested.top,
                      suggested.right - suggested.left, suggested.bottom - suggested.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        HFONT old_font = font_;
+        // The controls let go of the old font before it is deleted.
+        FontHandle old_font = std::move(font_);
         font_ = create_gui_font(dpi_);
         for (size_t i = 0; i < windows_.size(); ++i) {
             HWND control = windows_[i];
@@ -394,9 +382,9 @@ class Framework final : public WindowServices, public ShellServices {
             Place place = scaled_place(layout_->rows[i]);
             SetWindowPos(control, nullptr, place.left, place.top, place.width, place.height,
                          SWP_NOZORDER | SWP_NOACTIVATE);
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         }
-        if (old_font) DeleteObject(old_font);
+        old_font.reset();
         RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         trace("dpi " + std::to_string(dpi));
     }
@@ -405,7 +393,7 @@ class Framework final : public WindowServices, public ShellServices {
         if (ending_) return;
         destroying_ = true;
         trace("destroying");
-        if (layout_ && layout_->on_destroying) layout_->on_destroying();
+        if (events_) events_->on_destroying();
         PostQuitMessage(0);
     }
 
@@ -413,12 +401,10 @@ class Framework final : public WindowServices, public ShellServices {
         for (auto& component : drop_targets_) component.reset();
         if (main_ && !destroying_) DestroyWindow(main_);
         main_ = nullptr;
-        if (big_icon_) DestroyIcon(big_icon_);
-        if (small_icon_) DestroyIcon(small_icon_);
-        big_icon_ = small_icon_ = nullptr;
+        big_icon_.reset();
+        small_icon_.reset();
         // After the window: its controls use the font until they are destroyed.
-        if (font_) DeleteObject(font_);
-        font_ = nullptr;
+        font_.reset();
         OleUninitialize();
     }
 
@@ -438,21 +424,20 @@ class Framework final : public WindowServices, public ShellServices {
         return nullptr;
     }
 
-    DWORD ui_thread_ = 0;
     HINSTANCE instance_ = nullptr;
     std::wstring trace_path_;
     const WindowLayout* layout_ = nullptr;
+    WindowEvents* events_ = nullptr;
     HWND main_ = nullptr;
     HWND saved_focus_ = nullptr;
-    HICON big_icon_ = nullptr;
-    HICON small_icon_ = nullptr;
+    IconHandle big_icon_;
+    IconHandle small_icon_;
     // The window's DPI and the default GUI font made for it.
     int dpi_ = kLayoutDpi;
-    HFONT font_ = nullptr;
+    FontHandle font_;
     // One entry per layout row: the control's window, or its drop-target component.
     std::vector<HWND> windows_;
     std::vector<std::unique_ptr<DropTargetComponent>> drop_targets_;
-    std::vector<void (*)()> cleanups_;
     bool destroying_ = false;
     bool ending_ = false;
 };
@@ -478,20 +463,12 @@ LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, L
 
 }  // namespace
 
-bool initialise_platform() {
+bool initialise_window_framework() {
     return framework.initialise();
 }
 
-WindowServices* win32_window() {
-    return &framework;
-}
-
-ShellServices* win32_shell() {
-    return &framework;
-}
-
-HWND main_window() {
-    return framework.main_window();
+WindowServices& window_framework() {
+    return framework;
 }
 
 }  // namespace quelvarn::win32

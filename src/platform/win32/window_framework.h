@@ -1,22 +1,15 @@
-// The Win32 window framework: builds a window from its layout table, runs the message loop,
-// keeps the cleanup routines and ends the program. One instance serves the whole program.
+// The Win32 window framework: builds a window from its layout table, raises its events, runs the
+// message loop and ends the program. One instance serves the whole program.
 #pragma once
 
-#include <windows.h>
-
-#include "platform/shell_services.h"
 #include "platform/window.h"
 
 namespace quelvarn::win32 {
 
-// Records the calling thread as the user-interface thread, makes the program's folder the
-// current directory and initialises OLE (the drop target needs it). False when OLE fails.
-bool initialise_platform();
+// Makes the program's folder the current directory and initialises OLE (the drop target needs
+// it). False when OLE fails.
+bool initialise_window_framework();
 
-WindowServices* win32_window();
-ShellServices* win32_shell();
-
-// The loaded main window; null before load_window.
-HWND main_window();
+WindowServices& window_framework();
 
 }  // namespace quelvarn::win32

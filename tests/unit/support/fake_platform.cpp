@@ -7,6 +7,25 @@ namespace quelvarn::fakes {
 
 // ---- window ----
 
+void FakeWindow::load_window(const WindowLayout& window_layout, WindowEvents& window_events) {
+    layout = &window_layout;
+    events = &window_events;
+    for (int i = 0; i < window_layout.row_count; ++i) {
+        const ControlRow& row = window_layout.rows[i];
+        if (!texts.count(row.name)) texts[Text(row.name)] = Text(row.initial_text);
+    }
+    window_events.on_created();
+}
+
+void FakeWindow::end_program(int code) {
+    throw ProgramEnded{code};
+}
+
+bool FakeWindow::bind_drop_target(std::string_view drop_target, std::string_view control) {
+    bindings.emplace_back(drop_target, control);
+    return true;
+}
+
 Text FakeWindow::read_control_text(std::string_view control) {
     return text(control);
 }
@@ -203,7 +222,6 @@ class ScriptedChild : public ChildProcess {
     ~ScriptedChild() override { record_.destroyed = true; }
 
     std::uint32_t process_id() const override { return record_.script.process_id; }
-
     std::optional<std::size_t> bytes_waiting() override {
         advance();
         std::size_t total = 0;
@@ -305,7 +323,7 @@ std::unique_ptr<ChildProcess> ScriptedProcesses::start_child(std::string_view pr
 // ---- installation ----
 
 FakePlatform::FakePlatform() : previous_(platform()) {
-    set_platform({&window, &files, &processes});
+    set_platform({&window, &files, &processes, nullptr});
 }
 
 FakePlatform::~FakePlatform() {

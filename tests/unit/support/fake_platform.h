@@ -15,6 +15,11 @@
 
 namespace quelvarn::fakes {
 
+// What end_program throws in the fake: the program would end there.
+struct ProgramEnded {
+    int code;
+};
+
 class FakeWindow : public WindowServices {
   public:
     struct Message {
@@ -22,6 +27,14 @@ class FakeWindow : public WindowServices {
         unsigned style;
         Text caption;
     };
+
+    // Remembers the layout and the events, and raises on_created.
+    void load_window(const WindowLayout& layout, WindowEvents& events) override;
+    void run_message_loop() override {}
+    // Throws ProgramEnded.
+    [[noreturn]] void end_program(int code) override;
+    bool bind_drop_target(std::string_view drop_target, std::string_view control) override;
+    void trace(std::string_view) override {}
 
     Text read_control_text(std::string_view control) override;
     void write_control_text(std::string_view control, std::string_view text) override;
@@ -45,6 +58,10 @@ class FakeWindow : public WindowServices {
     std::function<void()> on_drain;
     // Runs inside show_message; its result is the button. Without it the answer is 0 (OK).
     std::function<int(const Message&)> on_message;
+    const WindowLayout* layout = nullptr;
+    WindowEvents* events = nullptr;
+    // (drop target, control) pairs bound.
+    std::vector<std::pair<Text, Text>> bindings;
 };
 
 // Paths are compared as given, except that ASCII letters fold (Windows paths ignore case).
@@ -54,7 +71,9 @@ class FakeFiles : public FileServices {
     bool make_folder(std::string_view path) override;
     bool path_present(std::string_view path) override;
     bool is_directory(std::string_view path) override;
-    bool save_file(std::string_view path, const Bytes& content) override;
+    // Creates or truncates a file whose folder exists; false when it does not or the path is in
+    // failing_saves.
+    bool save_file(std::string_view path, const Bytes& content);
     bool delete_file(std::string_view path) override;
     bool rename_path(std::string_view from, std::string_view to, bool replace) override;
     bool remove_tree(std::string_view path) override;

@@ -1,11 +1,12 @@
 // The drop and convert handlers over the fake platform: the exact command lines, the output
 // name, what the user sees on failure, and that nothing is lost or started twice.
+#include "ui/main_window.h"
+
 #include <gtest/gtest.h>
 
-#include "app/globals.h"
 #include "support/fake_platform.h"
 #include "ui/controls.h"
-#include "ui/handlers.h"
+#include "ui/progress_view.h"
 
 namespace quelvarn {
 namespace {
@@ -19,7 +20,7 @@ constexpr std::string_view kConverter = "C:\\ffmpeg\\ffmpeg.exe";
 class HandlerTest : public ::testing::Test {
   protected:
     HandlerTest() {
-        ffmpeg_path = Text(kConverter);
+        session.converter_path = Text(kConverter);
         fake.files.add_folder("C:\\ffmpeg");
         fake.files.add_file(kConverter);
         fake.files.add_folder("D:\\tools");
@@ -28,8 +29,9 @@ class HandlerTest : public ::testing::Test {
         fake.window.texts[Text(controls::kHeightBox)] = "1920";
         fake.window.texts[Text(controls::kDurationStore)] = "标签";
     }
-    ~HandlerTest() override { release_globals(); }
 
+    void on_change_resolution_clicked() { main_window.on_change_resolution_clicked(); }
+    void on_file_dropped(std::vector<Text> paths) { main_window.on_file_dropped(paths); }
     void type(std::string_view control, std::string_view text) {
         fake.window.texts[Text(control)] = Text(text);
     }
@@ -46,6 +48,8 @@ class HandlerTest : public ::testing::Test {
     }
 
     FakePlatform fake;
+    Session session;
+    MainWindow main_window{session};
 };
 
 TEST_F(HandlerTest, ConversionCommandLines) {
@@ -251,12 +255,16 @@ TEST_F(HandlerTest, DropProbesTheFirstFileQuoted) {
         "At least one output file must be specified\n",
         1);
 
-    on_file_dropped("E:\\my videos\\clip.mp4\r\nE:\\other.mp4\r\n");
+    type(controls::kProgressLabel, "进度：");
+
+    on_file_dropped({"E:\\my videos\\clip.mp4", "E:\\other.mp4"});
 
     EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\my videos\\clip.mp4");
     EXPECT_EQ(fake.processes.last().command_line, " -i \"E:\\my videos\\clip.mp4\"");
     EXPECT_EQ(fake.window.text(controls::kDurationStore), "00:01:05.30");
-    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：100 %");
+    EXPECT_EQ(session.probed_duration, 65);
+    // A probe is no conversion: the label is left as it was.
+    EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：");
     EXPECT_TRUE(fake.window.messages.empty());
     EXPECT_TRUE(fake.window.enabled(controls::kChangeButton));
 }
@@ -265,10 +273,13 @@ TEST_F(HandlerTest, DropWithoutConverterEmptiesTheDuration) {
     fake.files.delete_file(kConverter);
     type(controls::kProgressLabel, "进度：");
 
-    on_file_dropped("E:\\v\\clip.mp4");
+    session.probed_duration = 12;
+
+    on_file_dropped({"E:\\v\\clip.mp4"});
 
     EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\v\\clip.mp4");
     EXPECT_EQ(fake.window.text(controls::kDurationStore), "");
+    EXPECT_EQ(session.probed_duration, 0);
     EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：");
     EXPECT_TRUE(fake.window.messages.empty());
 }
@@ -289,7 +300,7 @@ TEST_F(HandlerTest, OneRunAtATime) {
         button_enabled_during_run = fake.window.enabled(controls::kChangeButton);
         // The user presses again and drops another file while the conversion runs.
         on_change_resolution_clicked();
-        on_file_dropped("E:\\v\\other.mp4");
+        on_file_dropped({"E:\\v\\other.mp4"});
     };
 
     on_change_resolution_clicked();
@@ -316,13 +327,62 @@ TEST_F(HandlerTest, AbandonedConversionLeavesNoPartialFile) {
         if (partial_seen || !fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4")) return;
         partial_seen = true;
         // What closing the window does in the middle of a run.
-        discard_pending_output();
+        main_window.abandon_run();
     };
 
     on_change_resolution_clicked();
 
     EXPECT_TRUE(partial_seen);
+    EXPECT_TRUE(fake.processes.last().terminated);
     EXPECT_FALSE(fake.files.file("D:\\tools\\分辨率\\clip.converting.mp4"));
+}
+
+// The percentage of a conversion is taken against the duration the drop probed.
+TEST_F(HandlerTest, ProgressUsesTheProbedDuration) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    script_run("  Duration: 00:03:07.52, start: 0.000000, bitrate: 1 kb/s\n", 1);
+    on_file_dropped({"E:\\v\\clip.mp4"});
+    converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "video");
+    script_run("frame=1 time=00:01:40.00 bitrate=1\rvideo:1kB global headers:0kB\r\n");
+
+    on_change_resolution_clicked();
+
+    std::vector<Text> labels;
+    for (const auto& [control, text] : fake.window.writes) {
+        if (control == controls::kProgressLabel) labels.push_back(text);
+    }
+    EXPECT_EQ(labels, (std::vector<Text>{"进度：53.48 %", "进度：100 %"}));
+}
+
+TEST(ProgressView, LabelTexts) {
+    struct Case {
+        std::optional<double> percent;
+        const char* clock;
+        const char* label;
+    };
+    const Case cases[] = {
+        {53.48, "00:01:40", "进度：53.48 %"},
+        {100, "", "进度：100 %"},
+        {12.5, "", "进度：12.5 %"},
+        {0, "", "进度：0 %"},
+        {110, "", "进度：110 %"},
+        {0.01, "", "进度：0.01 %"},
+        {std::nullopt, "00:00:12", "进度：00:00:12"},
+    };
+    for (const Case& c : cases) {
+        RunProgress progress;
+        progress.percent = c.percent;
+        progress.elapsed_clock = c.clock;
+        EXPECT_EQ(progress_label_text(progress), c.label);
+    }
+}
+
+TEST(ProgressView, OnlyTwoStatusesRaiseABox) {
+    EXPECT_EQ(status_box_text(RunStatus::file_missing), "文件不存在11");
+    EXPECT_EQ(status_box_text(RunStatus::input_output_error), "输入输出错误");
+    EXPECT_FALSE(status_box_text(RunStatus::running));
+    EXPECT_FALSE(status_box_text(RunStatus::done));
 }
 
 }  // namespace
