@@ -1,7 +1,10 @@
 // Drives a running Quelvarn window from outside, as a user would, for the demo, the benchmarks
 // and the end-to-end tests. Controls are found by the identifiers the layout table gives them.
 //
-//   qv_drive wait-window MS            a visible window "Quelvarn" within MS milliseconds
+//   qv_drive wait-window MS            a visible main window within MS milliseconds (found by
+//                                      its class: its caption shows a conversion's progress)
+//   qv_drive caption                   prints the main window's caption (UTF-8)
+//   qv_drive wait-caption-containing TEXT MS   until the caption contains TEXT
 //   qv_drive text NAME                 prints the control's text (UTF-8)
 //   qv_drive set-text NAME TEXT        replaces an edit box's text
 //   qv_drive click NAME                presses a button (posted: the press may run for long)
@@ -37,8 +40,10 @@ namespace {
 using quelvarn::win32::narrow;
 using quelvarn::win32::widen;
 
+constexpr wchar_t kMainWindowClass[] = L"QuelvarnMainWindow";
+
 HWND find_main_window() {
-    HWND window = FindWindowW(nullptr, L"Quelvarn");
+    HWND window = FindWindowW(kMainWindowClass, nullptr);
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
@@ -103,7 +108,9 @@ BOOL CALLBACK match_box(HWND window, LPARAM parameter) {
 
 std::vector<HWND> message_boxes() {
     BoxSearch search{0, {}};
-    if (HWND main = FindWindowW(nullptr, L"Quelvarn")) GetWindowThreadProcessId(main, &search.process);
+    if (HWND main = FindWindowW(kMainWindowClass, nullptr)) {
+        GetWindowThreadProcessId(main, &search.process);
+    }
     EnumWindows(match_box, reinterpret_cast<LPARAM>(&search));
     return search.boxes;
 }
@@ -128,7 +135,8 @@ double seconds_since(const LARGE_INTEGER& start) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 bool start_hidden(const std::wstring& program, const std::wstring& arguments, bool discard_output,
@@ -139,24 +147,25 @@ bool start_hidden(const std::wstring& program, const std::wstring& arguments, bo
     HANDLE null_device = INVALID_HANDLE_VALUE;
     if (discard_output) {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        null_device = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                  OPEN_EXISTING, 0, nullptr);
+        null_device = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr);
         startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
         startup.hStdOutput = startup.hStdError = null_device;
     }
-    BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, discard_output,
-                                  discard_output ? CREATE_NO_WINDOW : 0, nullptr, nullptr, &startup,
-                                  &process);
+    BOOL started =
+        CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, discard_output,
+                       discard_output ? CREATE_NO_WINDOW : 0, nullptr, nullptr, &startup, &process);
     if (null_device != INVALID_HANDLE_VALUE) CloseHandle(null_device);
     return started != FALSE;
 }
 
 int usage() {
-    fputs("usage: qv_drive wait-window|text|set-text|click|wait-text|wait-other-text|"
-          "wait-enabled|rect|boxes|close-boxes|close|ping|pid|convert-timed|run-timed|"
-          "start-timed ...\n",
-          stderr);
+    fputs(
+        "usage: qv_drive wait-window|caption|wait-caption-containing|text|set-text|click|"
+        "wait-text|wait-other-text|wait-enabled|rect|boxes|close-boxes|close|ping|pid|"
+        "convert-timed|run-timed|start-timed ...\n",
+        stderr);
     return 2;
 }
 
@@ -164,6 +173,8 @@ int usage() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
+    // Screen coordinates in the screen's own pixels, also when the prefix is set to another DPI.
+    SetProcessDPIAware();
     std::wstring command = argv[1];
     auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
     auto number = [&](int i) { return i < argc ? _wtoi(argv[i]) : 0; };
@@ -178,6 +189,23 @@ int wmain(int argc, wchar_t** argv) {
         GetWindowThreadProcessId(window, &process);
         printf("%lu\n", process);
         return 0;
+    }
+    if (command == L"caption") {
+        HWND window = find_main_window();
+        if (!window) return 1;
+        print_utf8(window_text(window));
+        return 0;
+    }
+    if (command == L"wait-caption-containing") {
+        std::wstring wanted = arg(2);
+        return wait_until(number(3),
+                          [&] {
+                              HWND window = find_main_window();
+                              return window &&
+                                     window_text(window).find(wanted) != std::wstring::npos;
+                          })
+                   ? 0
+                   : 1;
     }
     if (command == L"text") {
         HWND control = find_control(arg(2));
@@ -203,20 +231,22 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"wait-text") {
         std::wstring name = arg(2);
         std::wstring wanted = arg(3);
-        return wait_until(number(4), [&] {
-                   HWND control = find_control(name);
-                   return control && window_text(control) == wanted;
-               })
+        return wait_until(number(4),
+                          [&] {
+                              HWND control = find_control(name);
+                              return control && window_text(control) == wanted;
+                          })
                    ? 0
                    : 1;
     }
     if (command == L"wait-other-text") {
         std::wstring name = arg(2);
         std::wstring unwanted = arg(3);
-        return wait_until(number(4), [&] {
-                   HWND control = find_control(name);
-                   return control && window_text(control) != unwanted;
-               })
+        return wait_until(number(4),
+                          [&] {
+                              HWND control = find_control(name);
+                              return control && window_text(control) != unwanted;
+                          })
                    ? 0
                    : 1;
     }
@@ -229,10 +259,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"wait-enabled") {
         std::wstring name = arg(2);
-        return wait_until(number(3), [&] {
-                   HWND control = find_control(name);
-                   return control && IsWindowEnabled(control);
-               })
+        return wait_until(number(3),
+                          [&] {
+                              HWND control = find_control(name);
+                              return control && IsWindowEnabled(control);
+                          })
                    ? 0
                    : 1;
     }
@@ -269,8 +300,9 @@ int wmain(int argc, wchar_t** argv) {
         if (round_trips.empty()) return 1;
         std::sort(round_trips.begin(), round_trips.end());
         auto at = [&](double q) {
-            return round_trips[std::min(round_trips.size() - 1,
-                                        static_cast<size_t>(q * static_cast<double>(round_trips.size())))];
+            return round_trips[std::min(
+                round_trips.size() - 1,
+                static_cast<size_t>(q * static_cast<double>(round_trips.size())))];
         };
         printf("p50 %.2f ms, p99 %.2f ms, max %.2f ms over %zu messages\n", at(0.50), at(0.99),
                round_trips.back(), round_trips.size());
@@ -283,9 +315,10 @@ int wmain(int argc, wchar_t** argv) {
         QueryPerformanceCounter(&start);
         PostMessageW(button, BM_CLICK, 0, 0);
         // IsWindowEnabled reads the window's style: polling it costs the program nothing.
-        bool started = wait_until(10000, [&] { return !IsWindowEnabled(button); }, 1);
-        bool ended =
-            started && wait_until(number(2), [&] { return IsWindowEnabled(button) != FALSE; }, 5);
+        bool started = wait_until(
+            10000, [&] { return !IsWindowEnabled(button); }, 1);
+        bool ended = started && wait_until(
+                                    number(2), [&] { return IsWindowEnabled(button) != FALSE; }, 5);
         if (!ended) return 1;
         printf("%.3f\n", seconds_since(start));
         return 0;
@@ -312,13 +345,17 @@ int wmain(int argc, wchar_t** argv) {
         if (!start_hidden(program, L"\"" + program + L"\"", false, process)) return 1;
         std::wstring title = arg(3);
         HWND window = nullptr;
-        bool shown = wait_until(number(4), [&] {
-            window = FindWindowW(nullptr, title.c_str());
-            return window && IsWindowVisible(window);
-        }, 1);
+        bool shown = wait_until(
+            number(4),
+            [&] {
+                window = FindWindowW(nullptr, title.c_str());
+                return window && IsWindowVisible(window);
+            },
+            1);
         double elapsed = seconds_since(start);
         if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+        if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
+            TerminateProcess(process.hProcess, 1);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         if (!shown) return 1;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "support/fake_platform.h"
 #include "ui/controls.h"
 #include "ui/progress_view.h"
@@ -18,7 +21,7 @@ using fakes::FakePlatform;
 constexpr std::string_view kConverter = "C:\\ffmpeg\\ffmpeg.exe";
 
 class HandlerTest : public ::testing::Test {
-  protected:
+  public:
     HandlerTest() {
         session.converter_path = Text(kConverter);
         fake.files.add_folder("C:\\ffmpeg");
@@ -353,6 +356,98 @@ TEST_F(HandlerTest, ProgressUsesTheProbedDuration) {
         if (control == controls::kProgressLabel) labels.push_back(text);
     }
     EXPECT_EQ(labels, (std::vector<Text>{"进度：53.48 %", "进度：100 %"}));
+}
+
+// A conversion of a 30-second clip whose converter reports 3 more seconds done every wall
+// second, and the clock that says so.
+void script_steady_conversion(fakes::FakePlatform& fake, std::uint32_t exit_code) {
+    ChildScript script;
+    for (int media = 3; media <= 30; media += 3) {
+        char report[64];
+        std::snprintf(report, sizeof report, "frame=1 time=00:00:%02d.00 bitrate=1\r", media);
+        script.pieces.push_back({bytes_of(report), 1});
+    }
+    script.exit_code = exit_code;
+    fake.processes.scripts.push_back(script);
+    fake.processes.on_wait = [&fake] { fake.clock.now += 1.0; };
+}
+
+TEST_F(HandlerTest, ConversionShowsItsProgressInTheCaptionAndOnTheTaskbarButton) {
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    type(controls::kPathBox, "E:\\v\\clip.mp4");
+    session.probed_duration = 30;
+    converter_writes("D:\\tools\\分辨率\\clip.converting.mp4", "video");
+    script_steady_conversion(fake, 0);
+
+    on_change_resolution_clicked();
+
+    // The time left shows once the reports span three seconds; at 3 media seconds per second
+    // the estimate is exact.
+    EXPECT_EQ(fake.window.captions,
+              (std::vector<Text>{"10 % - Quelvarn", "20 % - Quelvarn", "30 % - Quelvarn",
+                                 "40 % · 剩余 0:06 - Quelvarn", "50 % · 剩余 0:05 - Quelvarn",
+                                 "60 % · 剩余 0:04 - Quelvarn", "70 % · 剩余 0:03 - Quelvarn",
+                                 "80 % · 剩余 0:02 - Quelvarn", "90 % · 剩余 0:01 - Quelvarn",
+                                 "100 % · 剩余 0:00 - Quelvarn", "Quelvarn"}));
+    EXPECT_EQ(fake.taskbar.calls,
+              (std::vector<Text>{"clear", "progress 10", "progress 20", "progress 30",
+                                 "progress 40", "progress 50", "progress 60", "progress 70",
+                                 "progress 80", "progress 90", "progress 100", "clear", "flash"}));
+}
+
+TEST_F(HandlerTest, TheTaskbarButtonShowsHowARunEnded) {
+    struct Case {
+        const char* name;
+        std::function<void(HandlerTest&)> act;
+        std::vector<Text> taskbar;
+        // The caption when all is over; every caption set is either a progress or this.
+        std::vector<Text> last_captions;
+    };
+    const Case cases[] = {
+        {"a failed conversion: red until the next run",
+         [](HandlerTest& t) {
+             t.script_run("frame=1 time=00:00:03.00 bitrate=1\rConversion failed!\r\n", 1);
+             t.on_change_resolution_clicked();
+         },
+         {"clear", "progress 10", "error", "flash"},
+         {"10 % - Quelvarn", "Quelvarn"}},
+        {"a converter that cannot start",
+         [](HandlerTest& t) {
+             ChildScript refused;
+             refused.start_fails = true;
+             t.fake.processes.scripts.push_back(refused);
+             t.on_change_resolution_clicked();
+         },
+         {"clear", "error", "flash"},
+         {}},
+        {"a press with nothing to convert starts no run",
+         [](HandlerTest& t) {
+             t.type(controls::kPathBox, "");
+             t.on_change_resolution_clicked();
+         },
+         {"clear"},
+         {}},
+        {"a drop probes a new file: the earlier mark goes, nothing flashes",
+         [](HandlerTest& t) {
+             t.script_run("  Duration: 00:00:30.00, start: 0.000000\n", 1);
+             t.on_file_dropped({"E:\\v\\clip.mp4"});
+         },
+         {"clear"},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.files.add_folder("E:\\v");
+        fake.files.add_file("E:\\v\\clip.mp4");
+        type(controls::kPathBox, "E:\\v\\clip.mp4");
+        session.probed_duration = 30;
+        fake.taskbar.calls.clear();
+        fake.window.captions.clear();
+        c.act(*this);
+        EXPECT_EQ(fake.taskbar.calls, c.taskbar);
+        EXPECT_EQ(fake.window.captions, c.last_captions);
+    }
 }
 
 TEST(ProgressView, LabelTexts) {

@@ -11,6 +11,7 @@
 #include "platform/win32/drop_target.h"
 #include "platform/win32/file_io.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/taskbar.h"
 #include "platform/win32/transparent_label.h"
 #include "platform/win32/wide.h"
 
@@ -89,6 +90,10 @@ class Framework final : public WindowServices {
         return narrow(text);
     }
 
+    void set_window_caption(std::string_view text) override {
+        if (main_) SetWindowTextW(main_, widen(text).c_str());
+    }
+
     void write_control_text(std::string_view control, std::string_view text) override {
         if (HWND window = control_window(control)) SetWindowTextW(window, widen(text).c_str());
     }
@@ -155,6 +160,9 @@ class Framework final : public WindowServices {
         HWND window = control_window(control);
         return target && window && target->bind(window);
     }
+
+    HWND main_window() const { return main_; }
+    TaskbarButton& taskbar() { return taskbar_; }
 
     void trace(std::string_view line) override {
         if (trace_path_.empty()) return;
@@ -405,6 +413,7 @@ class Framework final : public WindowServices {
         small_icon_.reset();
         // After the window: its controls use the font until they are destroyed.
         font_.reset();
+        taskbar_.release();
         OleUninitialize();
     }
 
@@ -438,6 +447,7 @@ class Framework final : public WindowServices {
     // One entry per layout row: the control's window, or its drop-target component.
     std::vector<HWND> windows_;
     std::vector<std::unique_ptr<DropTargetComponent>> drop_targets_;
+    TaskbarButton taskbar_{[this] { return main_; }};
     bool destroying_ = false;
     bool ending_ = false;
 };
@@ -469,6 +479,14 @@ bool initialise_window_framework() {
 
 WindowServices& window_framework() {
     return framework;
+}
+
+HWND main_window() {
+    return framework.main_window();
+}
+
+TaskbarServices& window_taskbar() {
+    return framework.taskbar();
 }
 
 }  // namespace quelvarn::win32
