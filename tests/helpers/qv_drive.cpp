@@ -4,7 +4,9 @@
 //   qv_drive wait-window MS            a visible main window within MS milliseconds (found by
 //                                      its class: its caption shows a conversion's progress)
 //   qv_drive caption                   prints the main window's caption (UTF-8)
-//   qv_drive wait-caption-containing TEXT MS   until the caption contains TEXT
+//   qv_drive wait-caption-containing TEXT MS   during a run: until the caption contains TEXT;
+//                                      exit 1 at MS or when the run has ended (修改分辨率 is
+//                                      enabled again)
 //   qv_drive text NAME                 prints the control's text (UTF-8)
 //   qv_drive set-text NAME TEXT        replaces an edit box's text
 //   qv_drive click NAME                presses a button (posted: the press may run for long)
@@ -198,14 +200,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"wait-caption-containing") {
         std::wstring wanted = arg(2);
-        return wait_until(number(3),
-                          [&] {
-                              HWND window = find_main_window();
-                              return window &&
-                                     window_text(window).find(wanted) != std::wstring::npos;
-                          })
-                   ? 0
-                   : 1;
+        bool found = false;
+        wait_until(number(3), [&] {
+            HWND window = find_main_window();
+            found = window && window_text(window).find(wanted) != std::wstring::npos;
+            HWND button = find_control(L"按钮_分辨率修改");
+            return found || !button || IsWindowEnabled(button);
+        });
+        return found ? 0 : 1;
     }
     if (command == L"text") {
         HWND control = find_control(arg(2));
