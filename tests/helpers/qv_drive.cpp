@@ -75,12 +75,18 @@ std::wstring window_text(HWND window) {
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
         return {};
     }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 5000, &copied);
-    text.resize(copied);
-    return text;
+    // The text may change between the two messages (a progress label does): a buffer the text
+    // filled may have cut it, so read again with a larger one.
+    for (size_t size = length + 64;; size *= 2) {
+        std::wstring text(size, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_ABORTIFHUNG, 5000, &copied);
+        if (copied + 1 < size) {
+            text.resize(copied);
+            return text;
+        }
+    }
 }
 
 void print_utf8(const std::wstring& text) {

@@ -384,10 +384,7 @@ TextSampler::TextSampler(const RunningProgram& program, std::string_view control
 TextSampler::TextSampler(HWND window)
     : control_(window), thread_([this] {
           while (running_) {
-              // The text may change between reading its length and reading it: only a text
-              // read the same twice counts.
               std::wstring text = window_text(control_);
-              if (window_text(control_) != text) continue;
               if (texts_.empty() || texts_.back() != text) texts_.push_back(text);
               Sleep(5);
           }
