@@ -15,8 +15,7 @@ int Program::run() {
 }
 
 void Program::on_created() {
-    provision_tools();
-    session_.converter_path = Text(kConverterPath);
+    provision_tools(session_, pins_);
     platform().window->bind_drop_target(controls::kDropTarget, controls::kPathBox);
 }
 

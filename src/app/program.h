@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "payload_pins.h"
 #include "platform/window.h"
 #include "ui/main_window.h"
 #include "ui/session.h"
@@ -13,6 +14,9 @@ namespace quelvarn {
 
 class Program final : public WindowEvents {
   public:
+    // `pins` say what the tools must be: the ones this program carries unless a test says else.
+    explicit Program(const ToolPins& pins = kBundledToolPins) : pins_(pins) {}
+
     // Loads the main window and runs the message loop until the program ends. The platform
     // services must be installed.
     int run();
@@ -24,6 +28,7 @@ class Program final : public WindowEvents {
     void on_destroying() override;
 
   private:
+    const ToolPins& pins_;
     Session session_;
     MainWindow main_window_{session_};
 };

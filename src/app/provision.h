@@ -1,14 +1,13 @@
-// The FFmpeg tools folder: where the tools live and how a first start writes them.
+// The FFmpeg tools at start-up: found or written (app/tools.h), then held by the session.
 #pragma once
 
-#include <string_view>
+#include "platform/payloads.h"
+#include "ui/session.h"
 
 namespace quelvarn {
 
-inline constexpr std::string_view kToolsFolder = "C:\\ffmpeg";
-inline constexpr std::string_view kConverterPath = "C:\\ffmpeg\\ffmpeg.exe";
-
-// Writes the embedded tools into the tools folder when that folder does not exist.
-void provision_tools();
+// Gives the session the checked converter, or the path a run will name as missing; says in one
+// box which folders could not be written and why when there is no converter.
+void provision_tools(Session& session, const ToolPins& pins);
 
 }  // namespace quelvarn

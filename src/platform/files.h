@@ -17,6 +17,9 @@ class FileServices {
     virtual bool path_present(std::string_view path) = 0;
     virtual bool is_directory(std::string_view path) = 0;
     virtual bool delete_file(std::string_view path) = 0;
+    // Creates an empty file; false when an entry of that name exists already or the file cannot
+    // be made, so that a name it returned true for belongs to the caller alone.
+    virtual bool create_new_file(std::string_view path) = 0;
     // Renames a file or folder, replacing an existing file of the target name when asked.
     virtual bool rename_path(std::string_view from, std::string_view to, bool replace) = 0;
     // Removes a folder with everything in it.

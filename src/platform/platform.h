@@ -8,6 +8,7 @@
 #include "platform/payloads.h"
 #include "platform/process.h"
 #include "platform/taskbar.h"
+#include "platform/tool_store.h"
 #include "platform/window.h"
 
 namespace quelvarn {
@@ -18,6 +19,8 @@ struct Platform {
     ProcessServices* processes = nullptr;
     // Null when the program carries no payloads.
     PayloadWriter* payloads = nullptr;
+    // Null where the tools are neither checked nor written (tests of other parts).
+    ToolStore* tools = nullptr;
     // Null when the window has no taskbar button to show anything on.
     TaskbarServices* taskbar = nullptr;
     // Null: the steady clock.

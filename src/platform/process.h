@@ -35,12 +35,15 @@ class ProcessServices {
   public:
     virtual ~ProcessServices() = default;
 
-    // Starts `program_path` hidden with `command_line` as its whole command line, standard output
-    // and standard error on one pipe, no standard input, in `working_folder` (empty: ours).
+    // Starts `program_path` hidden with the command line "<quoted program_path> <arguments>",
+    // standard output and standard error on one pipe, no standard input, in `working_folder`
+    // (empty: ours). `arguments` are quoted already; a blank in front of them is kept.
     // nullptr when it could not be started.
     virtual std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
-                                                      std::string_view command_line,
+                                                      std::string_view arguments,
                                                       std::string_view working_folder) = 0;
+    // The system's identifier of this program's own process.
+    virtual std::uint32_t own_process_id() = 0;
 };
 
 }  // namespace quelvarn

@@ -102,17 +102,24 @@ ChunkAnalyser::Result ChunkAnalyser::analyse(std::string_view piece) {
 
 std::optional<RunProgress> ChunkAnalyser::progress_step(std::string_view view,
                                                         std::size_t search_from) const {
-    std::size_t found = view.find(kTimeMarker, search_from);
-    if (found == std::string_view::npos) return std::nullopt;
-    std::size_t clock_start = found + kTimeMarker.size();
-    // The first report is incomplete, and so is any after it: wait for the next piece.
-    if (view.size() - clock_start < kClockBytes) return std::nullopt;
+    // The newest complete report: one whose clock has not fully arrived waits for the next piece.
+    std::optional<std::size_t> newest;
+    for (std::size_t found = view.find(kTimeMarker, search_from); found != std::string_view::npos;
+         found = view.find(kTimeMarker, found + 1)) {
+        if (view.size() - (found + kTimeMarker.size()) >= kClockBytes) newest = found;
+    }
+    if (!newest) return std::nullopt;
+    std::size_t clock_start = *newest + kTimeMarker.size();
 
     RunProgress progress;
     progress.elapsed_clock = Text(strip_blanks(view.substr(clock_start, kClockBytes)));
     progress.elapsed_seconds = clock_to_seconds(progress.elapsed_clock);
-    // Nothing probed: a percentage would be infinite, so only the clock is known.
-    if (duration_ != 0) progress.percent = percent_done(progress.elapsed_seconds, duration_);
+    // Nothing probed: a percentage would be infinite, so only the clock is known. A clock past
+    // the probed duration (or before 0) never shows beyond the ends of the scale.
+    if (duration_ != 0) {
+        progress.percent =
+            std::clamp(percent_done(progress.elapsed_seconds, duration_), 0.0, 100.0);
+    }
     return progress;
 }
 
@@ -124,6 +131,163 @@ RunStatus ChunkAnalyser::status_step(std::string_view view) const {
         }
     }
     return RunStatus::running;
+}
+
+namespace {
+
+constexpr std::string_view kStartMarker = "Press [q] to stop";
+constexpr std::string_view kSummaryMarker = "global headers:";
+// A kept line never grows beyond this; the rest of it is dropped.
+constexpr std::size_t kLongestKeptLine = 2048;
+
+std::string_view trim_line(std::string_view line) {
+    std::size_t begin = line.find_first_not_of(" \t\r");
+    if (begin == std::string_view::npos) return {};
+    return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
+}
+
+// Without the "[scale @ 0000000000f99700] " tags the converter puts before a component's lines.
+std::string_view without_component_tags(std::string_view line) {
+    while (line.size() > 2 && line.front() == '[') {
+        std::size_t close = line.find("] ");
+        if (close == std::string_view::npos ||
+            line.substr(0, close).find(" @ ") == std::string_view::npos) {
+            break;
+        }
+        line = line.substr(close + 2);
+    }
+    return line;
+}
+
+// Calls `take` with each line of the first input's section of a probe report.
+template <typename Take>
+void for_each_input_line(std::string_view report, Take take) {
+    bool in_input = false;
+    for (std::size_t start = 0; start < report.size();) {
+        std::size_t end = report.find('\n', start);
+        if (end == std::string_view::npos) end = report.size();
+        std::string_view line = report.substr(start, end - start);
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        start = end + 1;
+        if (starts_with(line, "Input #")) {
+            // Only the first input's section counts.
+            if (in_input) return;
+            in_input = true;
+            continue;
+        }
+        if (!in_input) continue;
+        if (!line.empty() && line.front() != ' ') return;  // "Output #0", "Stream mapping:", ...
+        if (!take(line)) return;
+    }
+}
+
+}  // namespace
+
+std::string_view probed_duration_text(std::string_view report) {
+    // The input's own line is indented by exactly two blanks; metadata lines by four and more.
+    constexpr std::string_view kDurationLine = "  Duration: ";
+    std::string_view duration;
+    for_each_input_line(report, [&](std::string_view line) {
+        if (!starts_with(line, kDurationLine)) return true;
+        std::string_view value = line.substr(kDurationLine.size());
+        duration = value.substr(0, value.find(','));
+        return false;
+    });
+    return duration;
+}
+
+bool probe_lists_video(std::string_view report) {
+    bool video = false;
+    for_each_input_line(report, [&](std::string_view line) {
+        std::string_view stream = trim_line(line);
+        if (starts_with(stream, "Stream #") && stream.find(": Video: ") != std::string_view::npos &&
+            stream.find("(attached pic)") == std::string_view::npos) {
+            video = true;
+        }
+        return !video;
+    });
+    return video;
+}
+
+void ConversionReport::feed(std::string_view piece) {
+    for (char c : piece) {
+        if (c == '\n') {
+            take_line(partial_);
+            partial_.clear();
+            partial_overflowed_ = false;
+            continue;
+        }
+        if (partial_overflowed_) continue;
+        partial_.push_back(c);
+        // A progress report ends in blanks and a CR, which normalising removes, so reports run
+        // on in one line for as long as the conversion lasts: each goes once its last field,
+        // speed=, has its value and the blank after it.
+        if (c == ' ') drop_progress_reports();
+        if (partial_.size() > kLongestKeptLine) partial_overflowed_ = true;
+    }
+}
+
+void ConversionReport::drop_progress_reports() {
+    std::size_t begin = partial_.find_first_not_of(" \t\r");
+    if (begin == Text::npos) return;
+    std::string_view line = std::string_view(partial_).substr(begin);
+    if (!starts_with(line, "frame=") && !starts_with(line, "size=")) return;
+    std::size_t speed = partial_.find("speed=", begin);
+    if (speed == Text::npos) return;
+    std::size_t value = partial_.find_first_not_of(' ', speed + 6);
+    if (value == Text::npos) return;
+    std::size_t gap = partial_.find(' ', value);
+    if (gap == Text::npos) return;
+    partial_.erase(0, gap + 1);
+}
+
+void ConversionReport::take_line(std::string_view raw) {
+    std::string_view line = trim_line(raw);
+    if (starts_with(line, "frame=") || starts_with(line, "size=")) return;  // an unfinished report
+    if (line == "Conversion failed!") {
+        verdict_seen_ = verdict_seen_ || started_;
+        return;
+    }
+    bool noise = line.empty() || starts_with(line, "Last message repeated");
+    if (noise) return;
+    if (!started_) {
+        if (starts_with(line, kStartMarker)) {
+            started_ = true;
+            return;
+        }
+        last_message_ = Text(without_component_tags(line));
+        return;
+    }
+    if (line.find(kSummaryMarker) != std::string_view::npos) {
+        summary_seen_ = true;
+    } else if (first_after_start_.empty()) {
+        first_after_start_ = Text(without_component_tags(line));
+    }
+}
+
+ConversionReport ConversionReport::with_last_line() const {
+    // The report may end without a line end.
+    ConversionReport whole = *this;
+    whole.take_line(partial_);
+    whole.partial_.clear();
+    return whole;
+}
+
+bool ConversionReport::started() const {
+    return with_last_line().started_;
+}
+
+bool ConversionReport::completed() const {
+    return with_last_line().summary_seen_;
+}
+
+bool ConversionReport::failure_reported() const {
+    return with_last_line().verdict_seen_;
+}
+
+Text ConversionReport::failure_cause() const {
+    ConversionReport whole = with_last_line();
+    return whole.started_ ? whole.first_after_start_ : whole.last_message_;
 }
 
 }  // namespace quelvarn

@@ -54,12 +54,13 @@ double percent_done(std::int32_t elapsed, std::int32_t duration);
 
 // The status and the progress over a stream of pieces. Each piece is analysed together with the
 // few bytes before it that could still start a marker, and a "time=" report is used once it is
-// complete (its 8 clock bytes have arrived), in the piece that completes it.
+// complete (its 8 clock bytes have arrived), in the piece that completes it. Of the reports a
+// piece completes, the newest counts; its percentage stays between 0 and 100.
 class ChunkAnalyser {
   public:
     struct Result {
         RunStatus status = RunStatus::running;
-        // The first "time=" report that completed in this piece, if any.
+        // The newest "time=" report that completed in this piece, if any.
         std::optional<RunProgress> progress;
     };
 
@@ -74,6 +75,43 @@ class ChunkAnalyser {
 
     std::int32_t duration_;
     Text carry_;
+};
+
+// What a probe report ("converter -i FILE", no output) says about the first input: the duration
+// as its own "  Duration: " line gives it ("00:01:05.30", "N/A"; empty when there is none), never
+// a metadata value that holds the same words; and whether it lists a moving picture (a video
+// stream that is not an attached cover picture).
+std::string_view probed_duration_text(std::string_view report);
+bool probe_lists_video(std::string_view report);
+
+// What a conversion's report is kept for, in bounded memory however long the run: whether the
+// conversion started ("Press [q] to stop") and completed (the closing summary with "global
+// headers" after it started), and the line that explains a failure. Progress reports are dropped
+// as they arrive; each kept line is capped.
+class ConversionReport {
+  public:
+    // A normalised piece of the report.
+    void feed(std::string_view piece);
+    bool started() const;
+    bool completed() const;
+    // The converter's own verdict on a failure ("Conversion failed!") was seen after it started.
+    bool failure_reported() const;
+    // The first message after the conversion started, or when it never started, the last one
+    // before the end; without the "[scale @ 0000...]" tags. Empty when there is none.
+    Text failure_cause() const;
+
+  private:
+    void take_line(std::string_view line);
+    void drop_progress_reports();
+    ConversionReport with_last_line() const;
+
+    Text partial_;
+    bool partial_overflowed_ = false;
+    bool started_ = false;
+    bool summary_seen_ = false;
+    bool verdict_seen_ = false;
+    Text last_message_;
+    Text first_after_start_;
 };
 
 }  // namespace quelvarn

@@ -59,6 +59,7 @@ class ReportReader {
         ChunkAnalyser::Result analysed = analyser_.analyse(piece);
         if (options_.listener) options_.listener({analysed.status, std::move(analysed.progress)});
         if (options_.captured_output) options_.captured_output->append(piece);
+        if (options_.report_text) options_.report_text(piece);
     }
 
   private:

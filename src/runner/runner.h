@@ -50,6 +50,9 @@ struct RunOptions {
     RunListener listener;
     // Receives the whole normalised report when given.
     Text* captured_output = nullptr;
+    // Called with every non-empty normalised piece of the report, for a caller that keeps only
+    // what it needs of it; may be empty.
+    std::function<void(std::string_view piece)> report_text;
     // Attached to the child while it runs when given.
     RunControl* control = nullptr;
 };

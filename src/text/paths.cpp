@@ -41,6 +41,24 @@ Text short_path_if_spaced(std::string_view path, const ShortNameFunction& short_
     return whole ? shortened : join_texts({shortened, name_part});
 }
 
+std::size_t utf16_length(std::string_view text) {
+    std::size_t units = 0;
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) == 0x80) continue;  // continuation byte
+        units += byte >= 0xF0 ? 2 : 1;        // four-byte sequences become surrogate pairs
+    }
+    return units;
+}
+
+Text converter_path_form(std::string_view path, const ShortNameFunction& short_name) {
+    Text form = short_path_if_spaced(path, short_name);
+    if (utf16_length(form) <= kLongestConverterPath) return form;
+    Text shortened = short_name ? short_name(path, static_cast<int>(path.size())) : Text();
+    if (shortened.empty() || utf16_length(shortened) > kLongestConverterPath) return Text();
+    return shortened;
+}
+
 std::int32_t clock_to_seconds(std::string_view clock) {
     // A colon at the very end closes the last field instead of opening an empty one.
     if (!clock.empty() && clock.back() == ':') clock.remove_suffix(1);

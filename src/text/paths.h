@@ -17,6 +17,17 @@ using ShortNameFunction = std::function<Text(std::string_view path, int capacity
 // that is shorter than the text it replaces; otherwise unchanged.
 Text short_path_if_spaced(std::string_view path, const ShortNameFunction& short_name);
 
+// The longest path, in UTF-16 units, the converter opens: the system's MAX_PATH less its zero.
+inline constexpr std::size_t kLongestConverterPath = 259;
+
+// The number of UTF-16 units the system counts for a UTF-8 text.
+std::size_t utf16_length(std::string_view text);
+
+// An existing path as the converter is to open it: as short_path_if_spaced gives it, and, when
+// that is still longer than kLongestConverterPath, the whole path's short (8.3) form. Empty when
+// no form the volume has is short enough.
+Text converter_path_form(std::string_view path, const ShortNameFunction& short_name);
+
 // hours:minutes:seconds (any number of fields) to whole seconds; fractions dropped. Each field
 // is read as far as it holds digits after an optional sign; the sum saturates at the int32
 // range.

@@ -1,16 +1,28 @@
 #include "ui/conversion.h"
 
-#include <vector>
+#include <string>
 
 #include "platform/platform.h"
 #include "text/paths.h"
 #include "ui/messages.h"
+#include "ui/typed_input.h"
 
 namespace quelvarn {
 
 namespace {
 
 constexpr std::string_view kOutputFolderName = "分辨率";
+// A probe report is a few kilobytes; a file with huge metadata is not kept beyond this.
+constexpr std::size_t kLongestProbeReport = 1 << 20;
+// Temporary names tried before the output folder counts as unwritable.
+constexpr int kTemporaryAttempts = 100;
+// Free names "name (2).mp4" ... tried before the result stays under its temporary name.
+constexpr int kFreeNameAttempts = 999;
+
+// Only the converter checked at start-up is ever run; without one the run finds no program.
+Text runnable_converter(const Session& session) {
+    return session.converter ? session.converter->path() : Text();
+}
 
 // The file name without its folder and without its last extension, whatever its case.
 Text output_base_name(std::string_view path) {
@@ -21,62 +33,58 @@ Text output_base_name(std::string_view path) {
     return Text(name);
 }
 
-// -1 keeps the aspect ratio; -2 does too and rounds to the even size H.264 needs.
-Text scale_size(std::string_view typed) {
-    return typed == "-1" ? Text("-2") : Text(typed);
+ShortNameFunction system_short_name() {
+    return [](std::string_view path, int capacity) {
+        return platform().files->short_path_name(path, capacity);
+    };
 }
 
-std::string_view trim_line(std::string_view line) {
-    size_t begin = line.find_first_not_of(" \t\r");
-    if (begin == std::string_view::npos) return {};
-    return line.substr(begin, line.find_last_not_of(" \t\r") - begin + 1);
+// The scale filter with named options: a validated number on each side, -1 (keep the aspect)
+// passed as -2, which also rounds the kept side to the even size H.264 needs.
+Text scale_filter(int width, int height) {
+    auto side = [](int value) { return std::to_string(value == -1 ? -2 : value); };
+    return join_texts({"scale=w=", side(width), ":h=", side(height)});
 }
 
-// Without the "[scale @ 0000000000f99700] " tags the converter puts before a component's lines.
-std::string_view without_component_tags(std::string_view line) {
-    while (line.size() > 2 && line.front() == '[') {
-        size_t close = line.find("] ");
-        if (close == std::string_view::npos ||
-            line.substr(0, close).find(" @ ") == std::string_view::npos) {
+// A new empty file in `folder` whose name no output can have (outputs end in ".mp4") and no other
+// process uses (it holds our process identifier, and it was created new); empty when the folder
+// takes no file.
+Text reserve_temporary(Session& session, std::string_view folder) {
+    FileServices& files = *platform().files;
+    std::string process = std::to_string(platform().processes->own_process_id());
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        Text name = join_texts({folder, "\\~quelvarn-", process, "-",
+                                std::to_string(++session.temporaries_made), ".partial"});
+        if (files.create_new_file(name)) return name;
+        if (!files.path_present(name)) return {};
+    }
+    return {};
+}
+
+// Puts a complete result under its final name, or when that cannot be replaced (open in a
+// player, read-only), under the first free "name (N).mp4" beside it. Never deletes it.
+ConversionOutcome keep_result(std::string_view temporary, std::string_view folder,
+                              std::string_view base_name) {
+    FileServices& files = *platform().files;
+    Text output = join_texts({folder, "\\", base_name, ".mp4"});
+    if (files.rename_path(temporary, output, true)) {
+        return {ConversionOutcome::Kind::converted, output, {}, {}};
+    }
+    Text kept(temporary);
+    for (int number = 2; number < 2 + kFreeNameAttempts; ++number) {
+        Text candidate =
+            join_texts({folder, "\\", base_name, " (", std::to_string(number), ").mp4"});
+        if (files.path_present(candidate)) continue;
+        if (files.rename_path(temporary, candidate, false)) {
+            kept = candidate;
             break;
         }
-        line = line.substr(close + 2);
     }
-    return line;
+    return {
+        ConversionOutcome::Kind::converted, kept, join_texts({messages::kOutputKeptAs, kept}), {}};
 }
 
-// The line of a failed conversion's report that says why. The converter ends every failure with
-// the same "Conversion failed!"; the cause is the first message after the conversion started
-// ("Press [q] to stop"), or, when it failed before that, the last line before the verdict.
-Text failure_cause(std::string_view report) {
-    std::vector<std::string_view> lines;
-    for (size_t start = 0; start < report.size();) {
-        size_t end = report.find('\n', start);
-        if (end == std::string_view::npos) end = report.size();
-        std::string_view line = trim_line(report.substr(start, end - start));
-        // A progress report ends in blanks and a CR, which the runner turns into blanks, so the
-        // next message may follow it on the same line, after its last field, speed=.
-        if (starts_with(line, "frame=") || starts_with(line, "size=")) {
-            size_t speed = line.find("speed=");
-            size_t value =
-                speed == std::string_view::npos ? speed : line.find_first_not_of(' ', speed + 6);
-            size_t gap = value == std::string_view::npos ? value : line.find(' ', value);
-            line = gap == std::string_view::npos ? std::string_view() : trim_line(line.substr(gap));
-        }
-        bool noise = line.empty() || line == "Conversion failed!" ||
-                     starts_with(line, "Last message repeated");
-        if (!noise) lines.push_back(line);
-        start = end + 1;
-    }
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (starts_with(lines[i], "Press [q] to stop") && i + 1 < lines.size()) {
-            return Text(without_component_tags(lines[i + 1]));
-        }
-    }
-    return lines.empty() ? Text() : Text(without_component_tags(lines.back()));
-}
-
-Text failure_message(const RunResult& result, std::string_view report,
+Text failure_message(const RunResult& result, const ConversionReport& report,
                      std::string_view converter_path) {
     switch (result.outcome) {
         case RunOutcome::missing_program:
@@ -86,17 +94,12 @@ Text failure_message(const RunResult& result, std::string_view report,
         case RunOutcome::exited:
             break;
     }
-    Text cause = failure_cause(report);
+    // Converting, then gone without the converter's own verdict: ended from outside.
+    if (report.started() && !report.failure_reported()) return Text(messages::kConverterEndedEarly);
+    Text cause = report.failure_cause();
     if (!cause.empty()) return join_texts({messages::kConversionFailedCause, cause});
+    if (result.exit_code == 0) return Text(messages::kConverterEndedEarly);
     return join_texts({messages::kConversionFailedExitCode, std::to_string(result.exit_code)});
-}
-
-ConversionOutcome refused(std::string_view message) {
-    return {ConversionOutcome::Kind::refused, {}, Text(message)};
-}
-
-ConversionOutcome failed(Text message) {
-    return {ConversionOutcome::Kind::failed, {}, std::move(message)};
 }
 
 }  // namespace
@@ -105,58 +108,102 @@ Text probe_file(Session& session, std::string_view path, const RunListener& list
     Text report;
     RunOptions options;
     options.listener = listener;
-    options.captured_output = &report;
+    options.report_text = [&report](std::string_view piece) {
+        if (report.size() < kLongestProbeReport) report.append(piece);
+    };
     options.control = &session.run;
-    run_console_tool(session.converter_path, join_texts({" -i ", quote_argument(path)}), options);
-    Text duration(text_between(report, "Duration: ", ","));
+    Text source = converter_path_form(path, system_short_name());
+    if (source.empty()) source = Text(path);
+    RunResult result = run_console_tool(runnable_converter(session),
+                                        join_texts({" -i ", quote_argument(source)}), options);
+    Text duration(probed_duration_text(report));
+    session.probed_path = Text(path);
     session.probed_duration = clock_to_seconds(duration);
+    // Without a converter nothing is known; the conversion then says what is missing.
+    session.probed_video = result.outcome != RunOutcome::exited || probe_lists_video(report);
     return duration;
 }
 
-ConversionOutcome convert_file(Session& session, std::string_view input, std::string_view width,
-                               std::string_view height, const RunListener& listener) {
+ConversionOutcome convert_file(Session& session, std::string_view typed_input,
+                               std::string_view width, std::string_view height,
+                               const RunListener& listener) {
     FileServices& files = *platform().files;
-    if (strip_blanks(input).empty()) return refused(messages::kDropFirst);
+    ConversionOutcome outcome;
+    auto refused = [&outcome](std::initializer_list<std::string_view> message) {
+        outcome.kind = ConversionOutcome::Kind::refused;
+        outcome.message = join_texts(message);
+        return outcome;
+    };
+
+    Text input = cleaned_path(typed_input);
+    if (input.empty()) return refused({messages::kDropFirst});
+    std::optional<int> frame_width = parse_frame_side(width);
+    if (!frame_width) return refused({messages::kWidthInvalid});
+    std::optional<int> frame_height = parse_frame_side(height);
+    if (!frame_height) return refused({messages::kHeightInvalid});
+    if (*frame_width == -1 && *frame_height == -1) {
+        return refused({messages::kBothSidesKeepAspect});
+    }
+    if (!is_absolute_path(input)) return refused({messages::kRelativePath, input});
+    if (!files.path_present(input)) return refused({messages::kFileMissing});
+    Text source = converter_path_form(input, system_short_name());
+    if (source.empty()) return refused({messages::kPathTooLong, input});
 
     Text output_folder = join_texts({files.program_folder(), "\\", kOutputFolderName});
-    files.make_folder(output_folder);
     Text base_name = output_base_name(input);
-    Text output = join_texts({output_folder, "\\", base_name, ".mp4"});
-    // The converter writes here first; only a complete result replaces the final name.
-    Text temporary = join_texts({output_folder, "\\", base_name, ".converting.mp4"});
-    if (files.same_file(input, output) || files.same_file(input, temporary)) {
-        return refused(messages::kOutputIsInput);
+    if (files.same_file(input, join_texts({output_folder, "\\", base_name, ".mp4"}))) {
+        return refused({messages::kOutputIsInput});
     }
 
-    Text source = short_path_if_spaced(input, [&files](std::string_view path, int capacity) {
-        return files.short_path_name(path, capacity);
-    });
-    Text scale = join_texts({"scale=", scale_size(width), ":", scale_size(height)});
-    Text command_line = join_texts({" -i ", quote_argument(source), " -vf ", quote_argument(scale),
-                                    " ", quote_argument(temporary), " -y"});
+    // A typed or pasted path was not probed by a drop: its own duration and streams count.
+    if (input != session.probed_path) {
+        outcome.probed_duration = probe_file(session, input, listener);
+    }
+    if (!session.probed_video) return refused({messages::kNoVideo, input});
 
-    // Kept for the failure box: the converter explains a failure a few lines before its end.
-    Text report;
+    files.make_folder(output_folder);
+    if (!files.is_directory(output_folder)) {
+        return refused({messages::kOutputFolderUnusable, output_folder});
+    }
+    // The converter writes here first; only a complete result takes the final name.
+    Text temporary = reserve_temporary(session, output_folder);
+    if (temporary.empty()) return refused({messages::kOutputFolderUnusable, output_folder});
+    Text target = converter_path_form(temporary, system_short_name());
+    if (target.empty()) {
+        files.delete_file(temporary);
+        return refused({messages::kPathTooLong, temporary});
+    }
+
+    // The temporary name does not end in .mp4, so the format is named; -y writes over the empty
+    // file that reserved the name.
+    Text command_line = join_texts({" -y -i ", quote_argument(source), " -vf ",
+                                    quote_argument(scale_filter(*frame_width, *frame_height)),
+                                    " -f mp4 ", quote_argument(target)});
+
+    ConversionReport report;
     session.pending_output = temporary;
     RunOptions options;
     options.duration_seconds = session.probed_duration;
     options.listener = listener;
-    options.captured_output = &report;
+    options.report_text = [&report](std::string_view piece) { report.feed(piece); };
     options.control = &session.run;
-    RunResult result = run_console_tool(session.converter_path, command_line, options);
+    RunResult result = run_console_tool(runnable_converter(session), command_line, options);
 
-    bool succeeded = result.outcome == RunOutcome::exited && result.exit_code == 0;
-    if (succeeded && files.rename_path(temporary, output, true)) {
-        session.pending_output.clear();
-        return {ConversionOutcome::Kind::converted, output, {}};
-    }
+    // Exit code 0 alone is not enough: a converter ended from outside may report it too.
+    bool succeeded =
+        result.outcome == RunOutcome::exited && result.exit_code == 0 && report.completed();
     // Closing the window in the middle of the run may have removed it already.
-    if (!session.pending_output.empty()) {
-        files.delete_file(session.pending_output);
-        session.pending_output.clear();
+    bool pending = !session.pending_output.empty();
+    session.pending_output.clear();
+    if (succeeded && pending) {
+        ConversionOutcome kept = keep_result(temporary, output_folder, base_name);
+        kept.probed_duration = outcome.probed_duration;
+        return kept;
     }
-    if (succeeded) return failed(join_texts({messages::kCannotSaveOutput, output}));
-    return failed(failure_message(result, report, session.converter_path));
+    if (pending) files.delete_file(temporary);
+    outcome.kind = ConversionOutcome::Kind::failed;
+    outcome.message = failure_message(result, report, session.converter_path);
+    return outcome;
 }
 
 }  // namespace quelvarn

@@ -20,7 +20,8 @@ namespace {
 // the taskbar button shows too) and the taskbar button's bar. Both are back to rest when it ends.
 class ProgressOutside {
   public:
-    explicit ProgressOutside(std::int32_t duration_seconds) : duration_(duration_seconds) {
+    // The duration is read at each report: a typed path is probed within the conversion's run.
+    explicit ProgressOutside(const Session& session) : session_(session) {
         // A new run: the mark of an earlier failure goes.
         if (TaskbarServices* taskbar = platform().taskbar) taskbar->clear();
     }
@@ -34,7 +35,7 @@ class ProgressOutside {
         if (!progress.percent) return;
         estimator_.report(platform_clock().seconds(), progress.elapsed_seconds);
         Text caption = progress_caption(main_window_layout().caption, *progress.percent,
-                                        estimator_.seconds_left(duration_));
+                                        estimator_.seconds_left(session_.probed_duration));
         // The caption changes only every second or so; the same text is not set again.
         if (caption != caption_) {
             platform().window->set_window_caption(caption);
@@ -59,7 +60,7 @@ class ProgressOutside {
     }
 
   private:
-    std::int32_t duration_;
+    const Session& session_;
     TimeLeftEstimator estimator_;
     Text caption_;
     bool caption_shown_ = false;
@@ -155,7 +156,7 @@ void MainWindow::on_change_resolution_clicked() {
     bool box_shown = false;
     {
         BusyWindow busy(session_);
-        ProgressOutside outside(session_.probed_duration);
+        ProgressOutside outside(session_);
         RunView view(&outside);
         outcome = convert_file(session_, input, width, height, std::ref(view));
         box_shown = view.box_shown;
@@ -163,11 +164,18 @@ void MainWindow::on_change_resolution_clicked() {
             outside.end(outcome.kind == ConversionOutcome::Kind::failed);
         }
     }
+    if (outcome.probed_duration) {
+        window.write_control_text(controls::kDurationStore, *outcome.probed_duration);
+    }
     switch (outcome.kind) {
         case ConversionOutcome::Kind::converted:
             window.write_control_text(controls::kProgressLabel, messages::kProgressDone);
+            // The result was kept beside a final name that could not be replaced.
+            if (!outcome.message.empty()) window.show_message(outcome.message);
             break;
         case ConversionOutcome::Kind::refused:
+            // Nothing ran: an earlier run's "100 %" must not stand beside the refusal.
+            window.write_control_text(controls::kProgressLabel, messages::kProgressPrefix);
             window.show_message(outcome.message);
             break;
         case ConversionOutcome::Kind::failed:

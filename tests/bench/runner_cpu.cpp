@@ -69,7 +69,7 @@ int wmain(int argc, wchar_t** argv) {
     Sleep(static_cast<DWORD>(seconds * 1000));
     Sample after_sleep = sample();
 
-    Text command = "child_writer s:" + std::to_string(seconds * 1000);
+    Text command = "s:" + std::to_string(seconds * 1000);
     Sample before_run = sample();
     RunResult result = run_console_tool(writer, command);
     Sample after_run = sample();

@@ -118,6 +118,46 @@ struct ClockCase {
     std::int32_t seconds;
 };
 
+TEST(Utf16Length, CountsWhatTheSystemCounts) {
+    EXPECT_EQ(utf16_length(""), 0u);
+    EXPECT_EQ(utf16_length("C:\\a.mp4"), 8u);
+    EXPECT_EQ(utf16_length("片段"), 2u);
+    EXPECT_EQ(utf16_length("clip\xF0\x9F\x98\x80"), 6u);  // an emoji is a surrogate pair
+}
+
+// A path longer than the converter opens goes in its short form whether or not it holds a blank;
+// without a short form short enough it is refused (empty).
+TEST(ConverterPathForm, LongPathsTakeTheirShortForm) {
+    const Text deep = "D:\\" + std::string(130, 'a') + "\\" + std::string(130, 'b') + "\\";
+    const Text long_path = deep + "clip.mp4";
+    const Text long_spaced = deep + "my clip.mp4";
+    const Text just_fits = "D:\\" + std::string(kLongestConverterPath - 3, 'c');
+    struct Case {
+        Text path;
+        std::map<Text, Text> short_forms;
+        Text expected;
+    };
+    const Case cases[] = {
+        {"D:\\v\\clip.mp4", {}, "D:\\v\\clip.mp4"},
+        {just_fits, {}, just_fits},
+        {long_path,
+         {{long_path, "D:\\AAAAAA~1\\BBBBBB~1\\clip.mp4"}},
+         "D:\\AAAAAA~1\\BBBBBB~1\\clip.mp4"},
+        {long_spaced,
+         {{long_spaced, "D:\\AAAAAA~1\\BBBBBB~1\\MYCLIP~1.MP4"}},
+         "D:\\AAAAAA~1\\BBBBBB~1\\MYCLIP~1.MP4"},
+        // The volume keeps no short names.
+        {long_path, {}, ""},
+        {just_fits + "d", {}, ""},
+        // A short form that is still too long does not help.
+        {long_path, {{long_path, "D:\\" + std::string(kLongestConverterPath, 'e')}}, ""},
+    };
+    for (const Case& c : cases) {
+        FakeShortNames fake(c.short_forms);
+        EXPECT_EQ(converter_path_form(c.path, fake.function()), c.expected) << c.path;
+    }
+}
+
 TEST(ClockToSeconds, WeighsFieldsFromTheRight) {
     const ClockCase cases[] = {
         {"00:01:02.50", 62},

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "app/provision.h"
+#include "app/tools.h"
 #include "support/fake_platform.h"
+#include "support/fake_tool_store.h"
 #include "ui/controls.h"
 
 namespace quelvarn {
@@ -13,7 +15,17 @@ namespace {
 
 using fakes::bytes_of;
 using fakes::ChildScript;
+using fakes::FakePayloads;
 
+constexpr std::string_view kConverterPath = "C:\\ffmpeg\\ffmpeg.exe";
+
+const ToolPins& pins() {
+    static const ToolPins pinned = FakePayloads::pins();
+    return pinned;
+}
+
+// The program over the fake platform and a fake drive for its tools, started once the test has
+// set that drive up.
 class ProgramTest : public ::testing::Test {
   protected:
     ProgramTest() {
@@ -21,14 +33,29 @@ class ProgramTest : public ::testing::Test {
         fake.files.add_file(kConverterPath);
         fake.files.add_folder("D:\\tools");
         fake.files.program_folder_text = "D:\\tools";
-        program.run();
+        platform().tools = &tools;
+        platform().payloads = &payloads;
+    }
+    ~ProgramTest() override {
+        platform().tools = nullptr;
+        platform().payloads = nullptr;
     }
 
+    void start() { program.run(); }
+
     fakes::FakePlatform fake;
-    Program program;
+    fakes::FakeToolStore tools;
+    FakePayloads payloads{tools};
+    Program program{pins()};
 };
 
-TEST_F(ProgramTest, CreatedWindowGetsItsDropTargetBound) {
+// Starts the program on a machine without the tools: the first start writes them.
+class StartedProgramTest : public ProgramTest {
+  protected:
+    StartedProgramTest() { start(); }
+};
+
+TEST_F(StartedProgramTest, CreatedWindowGetsItsDropTargetBound) {
     ASSERT_NE(fake.window.events, nullptr);
     EXPECT_EQ(fake.window.bindings, (std::vector<std::pair<Text, Text>>{
                                         {Text(controls::kDropTarget), Text(controls::kPathBox)}}));
@@ -36,9 +63,12 @@ TEST_F(ProgramTest, CreatedWindowGetsItsDropTargetBound) {
     EXPECT_EQ(fake.window.text(controls::kHeightBox), "1920");
 }
 
-TEST_F(ProgramTest, EventsReachTheHandlers) {
+TEST_F(StartedProgramTest, EventsReachTheHandlers) {
     WindowEvents& events = *fake.window.events;
-    fake.processes.scripts.push_back({{{bytes_of("  Duration: 00:00:05.00, start: 0\n")}}, 1});
+    fake.processes.scripts.push_back(
+        {{{bytes_of("Input #0, mov, from 'x':\n  Duration: 00:00:05.00, start: 0\n"
+                    "    Stream #0:0: Video: h264, yuv420p, 320x180\n")}},
+         1});
     events.on_files_dropped(controls::kDropTarget, {"E:\\v\\clip.mp4"});
     ASSERT_EQ(fake.processes.children.size(), 1u);
     EXPECT_EQ(fake.processes.last().program_path, kConverterPath);
@@ -54,7 +84,7 @@ TEST_F(ProgramTest, EventsReachTheHandlers) {
     EXPECT_EQ(fake.processes.children.size(), 2u);
 }
 
-TEST_F(ProgramTest, ClosingDuringARunStopsItsConverterAndEndsWithZero) {
+TEST_F(StartedProgramTest, ClosingDuringARunStopsItsConverterAndEndsWithZero) {
     WindowEvents& events = *fake.window.events;
     fake.files.add_folder("E:\\v");
     fake.files.add_file("E:\\v\\clip.mp4");
@@ -79,6 +109,35 @@ TEST_F(ProgramTest, ClosingDuringARunStopsItsConverterAndEndsWithZero) {
     EXPECT_TRUE(fake.processes.last().terminated);
     EXPECT_FALSE(fake.files.path_present("D:\\tools\\分辨率\\clip.converting.mp4"));
     EXPECT_TRUE(events.accepting_files(controls::kDropTarget));
+}
+
+TEST_F(StartedProgramTest, TheFirstStartWritesTheToolsAndRunsOnlyThatConverter) {
+    EXPECT_EQ(tools.file("C:\\ffmpeg\\ffmpeg.exe"), FakePayloads::content(0));
+    EXPECT_TRUE(tools.held("C:\\ffmpeg\\ffmpeg.exe"));
+    EXPECT_TRUE(fake.window.messages.empty());
+}
+
+// The tools cannot be written anywhere: one box at start names each folder and its reason, the
+// window is set up all the same, and a conversion names the missing converter.
+TEST_F(ProgramTest, ToolsThatCannotBeWrittenAreSaidInOneBoxAndTheWindowStillWorks) {
+    payloads.failing_index = 1;
+    payloads.failing_error = kErrorDiskFull;
+    start();
+
+    ASSERT_EQ(fake.window.messages.size(), 1u);
+    const Text user_folder = user_tools_folder(tools, pins());
+    EXPECT_EQ(fake.window.messages[0].text,
+              "无法写入转换工具，转换将无法进行。\nC:\\ffmpeg：error 112\n" + user_folder +
+                  "：error 112");
+    EXPECT_EQ(fake.window.bindings.size(), 1u);
+
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    fake.window.texts[Text(controls::kPathBox)] = "E:\\v\\clip.mp4";
+    fake.window.events->on_clicked(controls::kChangeButton);
+    EXPECT_TRUE(fake.processes.children.empty());
+    ASSERT_EQ(fake.window.messages.size(), 2u);
+    EXPECT_EQ(fake.window.messages[1].text, user_folder + "\\ffmpeg.exe 不存在");
 }
 
 }  // namespace

@@ -1,155 +1,386 @@
+// Finding and writing the tools over an in-memory drive: which folder is used, what is never
+// touched, what a crash or a second instance leaves, and what a failure reports.
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "app/provision.h"
-#include "platform/platform.h"
-#include "support/fake_platform.h"
+#include "app/tools.h"
+#include "support/fake_tool_store.h"
+#include "text/sha256.h"
 
 namespace quelvarn {
 namespace {
 
-using fakes::bytes_of;
+using fakes::FakePayloads;
+using fakes::FakeToolStore;
 
-constexpr std::string_view kStaging = "C:\\ffmpeg.partial";
-const char* const kTools[] = {"C:\\ffmpeg\\ffmpeg.exe", "C:\\ffmpeg\\ffplay.exe",
-                              "C:\\ffmpeg\\ffprobe.exe"};
-
-Bytes payload_bytes(int index) {
-    return bytes_of("payload " + std::to_string(index));
+const ToolPins& pins() {
+    static const ToolPins pinned = FakePayloads::pins();
+    return pinned;
 }
 
-// Writes "payload i" through the fake file system, so a missing folder makes it fail as the
-// real writer would. Can be told to fail at one payload, or to run something before a write.
-class FakePayloads : public PayloadWriter {
-  public:
-    explicit FakePayloads(fakes::FakeFiles& files) : files_(files) { platform().payloads = this; }
-    ~FakePayloads() override { platform().payloads = nullptr; }
-
-    bool write_payload(int index, std::string_view path) override {
-        writes.emplace_back(path);
-        if (before_write) before_write(index);
-        if (index == failing_index) return false;
-        return files_.save_file(path, payload_bytes(index));
-    }
-
-    std::vector<Text> writes;
-    int failing_index = -1;
-    std::function<void(int)> before_write;
-
-  private:
-    fakes::FakeFiles& files_;
-};
+// The per-user folder the fake's user gets.
+Text user_folder() {
+    return "C:\\Users\\u\\AppData\\Local\\Quelvarn\\tools\\" + Text(pins()[0].sha256.substr(0, 12));
+}
 
 class ProvisionTest : public ::testing::Test {
   protected:
-    void expect_tools_complete() {
+    PreparedTools prepare(ToolsOptions options = {}) {
+        return prepare_tools(store, &payloads, pins(), options);
+    }
+
+    // The three tools, exactly, in `folder`.
+    void expect_tools_in(const Text& folder) {
+        std::vector<Text> names;
+        ASSERT_EQ(store.list_folder(folder, names), 0u) << folder;
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<Text>{"ffmpeg.exe", "ffplay.exe", "ffprobe.exe"})) << folder;
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(fake.files.file(kTools[i]), payload_bytes(i)) << kTools[i];
+            EXPECT_EQ(store.file(folder + "\\" + Text(kToolFileNames[i])),
+                      FakePayloads::content(i));
         }
-        EXPECT_FALSE(fake.files.path_present(kStaging));
     }
 
-    void expect_nothing_left() {
-        EXPECT_FALSE(fake.files.path_present("C:\\ffmpeg"));
-        EXPECT_FALSE(fake.files.path_present(kStaging));
+    void expect_no_staging_left() {
+        for (const auto& [path, content] : store.snapshot()) {
+            EXPECT_EQ(path.find(".partial"), Text::npos) << path;
+        }
     }
 
-    fakes::FakePlatform fake;
-    FakePayloads payloads{fake.files};
+    void put_tools(const Text& folder) {
+        store.add_folder(folder);
+        for (int i = 0; i < 3; ++i) {
+            store.add_file(folder + "\\" + Text(kToolFileNames[i]), FakePayloads::content(i));
+        }
+    }
+
+    FakeToolStore store;
+    FakePayloads payloads{store};
 };
 
-TEST_F(ProvisionTest, FirstStartWritesTheThreeToolsInOrderThroughTheStagingFolder) {
-    provision_tools();
+TEST_F(ProvisionTest, AFreshMachineGetsTheToolsInCffmpegThroughAStagingFolderOfItsOwn) {
+    for (bool parallel : {true, false}) {
+        SCOPED_TRACE(parallel ? "parallel" : "one after the other");
+        FakeToolStore fresh;
+        FakePayloads writer(fresh);
+        PreparedTools prepared = prepare_tools(fresh, &writer, pins(), {parallel, 1000});
 
-    EXPECT_EQ(payloads.writes,
-              (std::vector<Text>{"C:\\ffmpeg.partial\\ffmpeg.exe", "C:\\ffmpeg.partial\\ffplay.exe",
-                                 "C:\\ffmpeg.partial\\ffprobe.exe"}));
-    EXPECT_TRUE(fake.files.is_directory("C:\\ffmpeg"));
-    expect_tools_complete();
-}
-
-TEST_F(ProvisionTest, AnExistingToolsFolderIsNeverTouched) {
-    fake.files.add_folder("C:\\ffmpeg");
-    fake.files.add_file("C:\\ffmpeg\\ffplay.exe", bytes_of("the user's own"));
-
-    provision_tools();
-    provision_tools();
-
-    EXPECT_TRUE(payloads.writes.empty());
-    EXPECT_FALSE(fake.files.file(kTools[0]));  // deleted by the user: not restored
-    EXPECT_EQ(fake.files.file(kTools[1]), bytes_of("the user's own"));
-    EXPECT_FALSE(fake.files.path_present(kStaging));
-}
-
-TEST_F(ProvisionTest, AFileNamedLikeTheToolsFolderStopsProvisioningBeforeAnyWrite) {
-    fake.files.add_file("C:\\ffmpeg", bytes_of("not a folder"));
-
-    provision_tools();
-
-    EXPECT_TRUE(payloads.writes.empty());
-    EXPECT_EQ(fake.files.file("C:\\ffmpeg"), bytes_of("not a folder"));
-    EXPECT_FALSE(fake.files.path_present(kStaging));
-}
-
-TEST_F(ProvisionTest, AFailureAtAnyPayloadLeavesNothingAndTheNextStartProvisions) {
-    for (int failing = 0; failing < 3; ++failing) {
-        SCOPED_TRACE(failing);
-        fakes::FakePlatform start;
-        FakePayloads writer{start.files};
-        writer.failing_index = failing;
-
-        provision_tools();
-
-        EXPECT_EQ(static_cast<int>(writer.writes.size()), failing + 1);  // stops at the failure
-        EXPECT_FALSE(start.files.path_present("C:\\ffmpeg"));
-        EXPECT_FALSE(start.files.path_present(kStaging));
-
-        writer.failing_index = -1;
-        provision_tools();
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(start.files.file(kTools[i]), payload_bytes(i));
-        EXPECT_FALSE(start.files.path_present(kStaging));
+        ASSERT_TRUE(prepared.converter);
+        EXPECT_EQ(prepared.converter->path(), "C:\\ffmpeg\\ffmpeg.exe");
+        EXPECT_EQ(prepared.converter_path, "C:\\ffmpeg\\ffmpeg.exe");
+        EXPECT_TRUE(prepared.failures.empty());
+        std::sort(writer.writes.begin(), writer.writes.end());
+        EXPECT_EQ(writer.writes, (std::vector<Text>{"C:\\ffmpeg.77.partial\\ffmpeg.exe",
+                                                    "C:\\ffmpeg.77.partial\\ffplay.exe",
+                                                    "C:\\ffmpeg.77.partial\\ffprobe.exe"}));
+        ASSERT_EQ(fresh.made_folders.size(), 1u);
+        EXPECT_EQ(fresh.made_folders[0].path, "C:\\ffmpeg.77.partial");
+        EXPECT_EQ(fresh.made_folders[0].sddl, tools_folder_sddl("S-1-5-21-1-2-3-1001"));
+        EXPECT_EQ(fresh.locks_taken, (std::vector<Text>{"Global\\Quelvarn-tools-shared"}));
+        // The converter stays open against change while the program runs.
+        EXPECT_TRUE(fresh.held("C:\\ffmpeg\\ffmpeg.exe"));
+        prepared.converter.reset();
+        EXPECT_FALSE(fresh.held("C:\\ffmpeg\\ffmpeg.exe"));
+        std::map<Text, Text> expected = {{"C:\\ffmpeg", "<folder>"}};
+        for (int i = 0; i < 3; ++i) {
+            expected["C:\\ffmpeg\\" + Text(kToolFileNames[i])] = FakePayloads::content(i);
+        }
+        EXPECT_EQ(fresh.snapshot(), expected);
     }
 }
 
-TEST_F(ProvisionTest, AStagingLeftoverOfACrashedStartIsClearedFirst) {
-    // A folder with a half-written tool and a stray file, or a plain file of that name.
-    fake.files.add_folder(kStaging);
-    fake.files.add_file("C:\\ffmpeg.partial\\ffmpeg.exe", bytes_of("half"));
-    fake.files.add_file("C:\\ffmpeg.partial\\stray.txt", bytes_of("stray"));
+TEST_F(ProvisionTest, CffmpegHoldingExactlyOurToolsIsUsedAsItIs) {
+    put_tools("C:\\ffmpeg");
+    const auto before = store.snapshot();
 
-    provision_tools();
+    PreparedTools prepared = prepare();
 
-    expect_tools_complete();
-    EXPECT_FALSE(fake.files.path_present("C:\\ffmpeg\\stray.txt"));
-
-    fakes::FakePlatform start;
-    FakePayloads writer{start.files};
-    start.files.add_file(kStaging, bytes_of("a file"));
-    provision_tools();
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(start.files.file(kTools[i]), payload_bytes(i));
-    EXPECT_FALSE(start.files.path_present(kStaging));
+    ASSERT_TRUE(prepared.converter);
+    EXPECT_EQ(prepared.converter->path(), "C:\\ffmpeg\\ffmpeg.exe");
+    EXPECT_TRUE(payloads.writes.empty());
+    EXPECT_TRUE(store.locks_taken.empty());  // nothing to write, nothing to wait for
+    EXPECT_EQ(store.snapshot(), before);
 }
 
-TEST_F(ProvisionTest, AToolsFolderThatAppearsWhileWritingIsKeptAndTheStagingRemoved) {
-    payloads.before_write = [&](int index) {
-        if (index == 2) fake.files.add_folder("C:\\ffmpeg");
+// Someone else's C:\ffmpeg: never changed, never run; the user's own folder is written and
+// used, and nothing is said about it.
+TEST_F(ProvisionTest, AnyOtherCffmpegIsLeftAloneAndTheUserFolderIsUsed) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeToolStore&)> plant;
     };
+    const std::vector<Case> cases = {
+        {"a different ffmpeg.exe alone",
+         [](FakeToolStore& s) {
+             s.add_folder("C:\\ffmpeg");
+             s.add_file("C:\\ffmpeg\\ffmpeg.exe", "leaves a mark and exits 1");
+         }},
+        {"a different ffmpeg.exe of the right size among the tools",
+         [](FakeToolStore& s) {
+             s.add_folder("C:\\ffmpeg");
+             s.add_file("C:\\ffmpeg\\ffmpeg.exe", "payload X");
+             s.add_file("C:\\ffmpeg\\ffplay.exe", FakePayloads::content(1));
+             s.add_file("C:\\ffmpeg\\ffprobe.exe", FakePayloads::content(2));
+         }},
+        {"our tools and a DLL beside them",
+         [](FakeToolStore& s) {
+             s.add_folder("C:\\ffmpeg");
+             for (int i = 0; i < 3; ++i) {
+                 s.add_file("C:\\ffmpeg\\" + Text(kToolFileNames[i]), FakePayloads::content(i));
+             }
+             s.add_file("C:\\ffmpeg\\avcodec-58.dll", "loaded by the converter");
+         }},
+        {"a manual install in bin",
+         [](FakeToolStore& s) {
+             s.add_folder("C:\\ffmpeg");
+             s.add_folder("C:\\ffmpeg\\bin");
+             for (int i = 0; i < 3; ++i) {
+                 s.add_file("C:\\ffmpeg\\bin\\" + Text(kToolFileNames[i]),
+                            FakePayloads::content(i));
+             }
+             s.add_file("C:\\ffmpeg\\README.txt", "FFmpeg");
+         }},
+        {"an empty folder", [](FakeToolStore& s) { s.add_folder("C:\\ffmpeg"); }},
+        {"a cut-off ffprobe.exe",
+         [](FakeToolStore& s) {
+             s.add_folder("C:\\ffmpeg");
+             s.add_file("C:\\ffmpeg\\ffmpeg.exe", FakePayloads::content(0));
+             s.add_file("C:\\ffmpeg\\ffplay.exe", FakePayloads::content(1));
+             s.add_file("C:\\ffmpeg\\ffprobe.exe", "payl");
+         }},
+        {"ffmpeg.exe as a folder",
+         [](FakeToolStore& s) {
+             s.add_folder("C:\\ffmpeg");
+             s.add_folder("C:\\ffmpeg\\ffmpeg.exe");
+             s.add_file("C:\\ffmpeg\\ffplay.exe", FakePayloads::content(1));
+             s.add_file("C:\\ffmpeg\\ffprobe.exe", FakePayloads::content(2));
+         }},
+        {"a file named C:\\ffmpeg", [](FakeToolStore& s) { s.add_file("C:\\ffmpeg", "a file"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeToolStore machine;
+        FakePayloads writer(machine);
+        c.plant(machine);
+        const auto before = machine.snapshot();
 
-    provision_tools();
+        PreparedTools prepared = prepare_tools(machine, &writer, pins());
 
-    EXPECT_EQ(payloads.writes.size(), 3u);
-    EXPECT_TRUE(fake.files.is_directory("C:\\ffmpeg"));
-    for (const char* tool : kTools) EXPECT_FALSE(fake.files.file(tool)) << tool;
-    EXPECT_FALSE(fake.files.path_present(kStaging));
+        ASSERT_TRUE(prepared.converter);
+        EXPECT_EQ(prepared.converter->path(), user_folder() + "\\ffmpeg.exe");
+        EXPECT_TRUE(prepared.failures.empty());
+        for (const Text& write : writer.writes) {
+            EXPECT_EQ(write.rfind(user_folder() + ".77.partial\\", 0), 0u) << write;
+        }
+        auto after = machine.snapshot();
+        for (const auto& [path, content] : before) {
+            EXPECT_EQ(after[path], content) << path;
+        }
+        std::vector<Text> names;
+        machine.list_folder("C:\\", names);
+        std::vector<Text> expected_names = {"Users", "ffmpeg"};
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, expected_names);
+        EXPECT_FALSE(machine.held("C:\\ffmpeg\\ffmpeg.exe"));
+        EXPECT_TRUE(machine.held(user_folder() + "\\ffmpeg.exe"));
+    }
 }
 
-TEST_F(ProvisionTest, WithoutPayloadsNothingIsCreated) {
-    platform().payloads = nullptr;
+TEST_F(ProvisionTest, TheUserFolderIsNamedAfterTheConverterHash) {
+    EXPECT_EQ(user_tools_folder(store, pins()), user_folder());
+    EXPECT_EQ(user_folder().size(),
+              Text("C:\\Users\\u\\AppData\\Local\\Quelvarn\\tools\\").size() + 12);
+    store.app_data.clear();
+    EXPECT_EQ(user_tools_folder(store, pins()), "");
+}
 
-    provision_tools();
+TEST_F(ProvisionTest, TheUserFolderIsUsedWhenItHoldsOurToolsAndReplacedWhenItHoldsMore) {
+    store.add_file("C:\\ffmpeg", "in the way");
+    put_tools(user_folder());
+    {
+        PreparedTools prepared = prepare();
+        ASSERT_TRUE(prepared.converter);
+        EXPECT_EQ(prepared.converter->path(), user_folder() + "\\ffmpeg.exe");
+        EXPECT_TRUE(payloads.writes.empty());
+    }
 
-    expect_nothing_left();
+    // Our own folder, with something added or a tool changed: written anew.
+    store.add_file(user_folder() + "\\stray.dll", "stray");
+    store.add_file(user_folder() + "\\ffplay.exe", "changed");
+    PreparedTools prepared = prepare();
+    ASSERT_TRUE(prepared.converter);
+    EXPECT_EQ(payloads.writes.size(), 3u);
+    expect_tools_in(user_folder());
+    expect_no_staging_left();
+}
+
+TEST_F(ProvisionTest, ASecondInstanceWaitsForTheFirstAndUsesWhatItWrote) {
+    // While this instance waits for the lock, the first one finishes writing C:\ffmpeg.
+    store.while_waiting_for_lock = [&](std::string_view) { put_tools("C:\\ffmpeg"); };
+
+    PreparedTools prepared = prepare();
+
+    ASSERT_TRUE(prepared.converter);
+    EXPECT_EQ(prepared.converter->path(), "C:\\ffmpeg\\ffmpeg.exe");
+    EXPECT_TRUE(payloads.writes.empty());
+    EXPECT_TRUE(store.made_folders.empty());
+}
+
+TEST_F(ProvisionTest, WhenCffmpegAppearsBeforeTheRenameTheFolderThereIsUsedOrLeftAlone) {
+    struct Case {
+        const char* name;
+        bool ours_appears;
+        Text expected_converter;
+    };
+    for (const Case& c : {Case{"our tools", true, "C:\\ffmpeg\\ffmpeg.exe"},
+                          Case{"someone else's", false, user_folder() + "\\ffmpeg.exe"}}) {
+        SCOPED_TRACE(c.name);
+        FakeToolStore machine;
+        FakePayloads writer(machine);
+        bool planted = false;
+        machine.before_rename = [&] {
+            if (planted) return;
+            planted = true;
+            machine.add_folder("C:\\ffmpeg");
+            for (int i = 0; i < 3; ++i) {
+                machine.add_file("C:\\ffmpeg\\" + Text(kToolFileNames[i]),
+                                 c.ours_appears ? FakePayloads::content(i) : "other");
+            }
+        };
+
+        PreparedTools prepared = prepare_tools(machine, &writer, pins());
+
+        ASSERT_TRUE(prepared.converter);
+        EXPECT_EQ(prepared.converter->path(), c.expected_converter);
+        EXPECT_FALSE(machine.path_kind("C:\\ffmpeg.77.partial") != PathKind::none);
+        if (!c.ours_appears) {
+            EXPECT_EQ(machine.file("C:\\ffmpeg\\ffmpeg.exe"), "other");
+        }
+    }
+}
+
+TEST_F(ProvisionTest, StagingFoldersOfCrashedStartsGoOnlyUnderTheLock) {
+    const std::vector<Text> leftovers = {"C:\\ffmpeg.123.partial", "C:\\FFMPEG.9.partial"};
+    const std::vector<Text> not_ours = {"C:\\ffmpeg.partial", "C:\\ffmpeg.abc.partial",
+                                        "C:\\ffmpeg.1.partial.txt", "C:\\other.5.partial"};
+    for (bool lock_available : {true, false}) {
+        SCOPED_TRACE(lock_available ? "with the lock" : "without the lock");
+        FakeToolStore machine;
+        FakePayloads writer(machine);
+        if (!lock_available) machine.unavailable_locks = {"Global\\Quelvarn-tools-shared"};
+        for (const Text& path : leftovers) {
+            machine.add_folder(path);
+            machine.add_file(path + "\\ffmpeg.exe", "half");
+        }
+        for (const Text& path : not_ours) machine.add_folder(path);
+
+        PreparedTools prepared = prepare_tools(machine, &writer, pins());
+
+        ASSERT_TRUE(prepared.converter);
+        EXPECT_EQ(prepared.converter->path(), "C:\\ffmpeg\\ffmpeg.exe");
+        for (const Text& path : leftovers) {
+            EXPECT_EQ(machine.path_kind(path) == PathKind::none, lock_available) << path;
+        }
+        for (const Text& path : not_ours) {
+            EXPECT_EQ(machine.path_kind(path), PathKind::folder) << path;
+        }
+    }
+}
+
+TEST_F(ProvisionTest, AFailedWriteLeavesNothingAndTheUserFolderIsTriedNext) {
+    for (int failing = 0; failing < 3; ++failing) {
+        SCOPED_TRACE(failing);
+        FakeToolStore machine;
+        FakePayloads writer(machine);
+        // The first attempt (C:\ffmpeg) fails; the user folder works.
+        int attempts = 0;
+        machine.before_rename = [] {};
+        writer.failing_index = failing;
+        machine.while_waiting_for_lock = [&](std::string_view name) {
+            if (++attempts == 2) writer.failing_index = -1;
+            EXPECT_EQ(name, attempts == 1 ? Text("Global\\Quelvarn-tools-shared")
+                                          : "Global\\Quelvarn-tools-S-1-5-21-1-2-3-1001");
+        };
+
+        PreparedTools prepared = prepare_tools(machine, &writer, pins());
+
+        ASSERT_TRUE(prepared.converter);
+        EXPECT_EQ(prepared.converter->path(), user_folder() + "\\ffmpeg.exe");
+        EXPECT_TRUE(prepared.failures.empty());
+        EXPECT_EQ(machine.path_kind("C:\\ffmpeg"), PathKind::none);
+        EXPECT_EQ(machine.path_kind("C:\\ffmpeg.77.partial"), PathKind::none);
+    }
+}
+
+TEST_F(ProvisionTest, WhenNoFolderCanBeWrittenEachFolderAndItsReasonAreReported) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeToolStore&, FakePayloads&)> fail;
+        std::vector<ToolsFailure> failures;
+    };
+    const Text staging = user_folder() + ".77.partial";
+    const std::vector<Case> cases = {
+        {"disk full",
+         [](FakeToolStore&, FakePayloads& w) { w.failing_index = 1; },
+         {{"C:\\ffmpeg", "error 112"}, {user_folder(), "error 112"}}},
+        {"no permission",
+         [&](FakeToolStore& s, FakePayloads&) {
+             s.failing_folders = {{"C:\\ffmpeg.77.partial", kErrorAccessDenied},
+                                  {staging, kErrorAccessDenied}};
+         },
+         {{"C:\\ffmpeg", "error 5"}, {user_folder(), "error 5"}}},
+        {"a tool that does not read back right",
+         [](FakeToolStore&, FakePayloads& w) { w.wrong_content[0] = "payload 9"; },
+         {{"C:\\ffmpeg", "error 1392"}, {user_folder(), "error 1392"}}},
+        {"someone else's C:\\ffmpeg, and the user folder cannot be made",
+         [](FakeToolStore& s, FakePayloads&) {
+             s.add_file("C:\\ffmpeg", "a file");
+             s.failing_folders = {{"C:\\Users", kErrorAccessDenied}};
+         },
+         {{user_folder(), "error 5"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeToolStore machine;
+        FakePayloads writer(machine);
+        c.fail(machine, writer);
+
+        PreparedTools prepared = prepare_tools(machine, &writer, pins());
+
+        EXPECT_FALSE(prepared.converter);
+        // A conversion then names the converter that is missing.
+        EXPECT_EQ(prepared.converter_path, user_folder() + "\\ffmpeg.exe");
+        ASSERT_EQ(prepared.failures.size(), c.failures.size());
+        for (std::size_t i = 0; i < c.failures.size(); ++i) {
+            EXPECT_EQ(prepared.failures[i].folder, c.failures[i].folder);
+            EXPECT_EQ(prepared.failures[i].reason, c.failures[i].reason);
+        }
+        for (const auto& [path, content] : machine.snapshot()) {
+            EXPECT_EQ(path.find(".partial"), Text::npos) << path;
+            EXPECT_NE(path, user_folder()) << "a broken copy was left";
+        }
+        if (!machine.file("C:\\ffmpeg")) {
+            EXPECT_EQ(machine.path_kind("C:\\ffmpeg"), PathKind::none);
+        }
+    }
+}
+
+TEST_F(ProvisionTest, WithoutPayloadsNothingIsWritten) {
+    PreparedTools prepared = prepare_tools(store, nullptr, pins());
+
+    EXPECT_FALSE(prepared.converter);
+    EXPECT_EQ(prepared.failures.size(), 2u);
+    EXPECT_TRUE(store.made_folders.empty());
+}
+
+TEST(ToolsFolderSddl, GivesTheCreatorAdministratorsAndSystemFullControlAndUsersReadAndRun) {
+    // D: the access list; P: protected, nothing inherited from above; OICI: files and folders
+    // below inherit each entry.
+    EXPECT_EQ(tools_folder_sddl("S-1-5-21-1004336348-1177238915-682003330-512"),
+              "D:P(A;OICI;FA;;;S-1-5-21-1004336348-1177238915-682003330-512)"
+              "(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)");
+    // Without the user's identifier: whoever owns the folder, which is its creator.
+    EXPECT_EQ(tools_folder_sddl(""),
+              "D:P(A;OICI;FA;;;OW)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)");
 }
 
 }  // namespace

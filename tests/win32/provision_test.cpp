@@ -1,8 +1,11 @@
-// Tool provisioning against the real file system under Wine. Every case runs in a throwaway
-// prefix of its own, so each one starts on the drive C: of a fresh Windows and may change it.
-// The program is started as a user starts it; what it writes is compared with the pinned tools
-// in the payload cache (QUELVARN_PAYLOAD_DIR, seen through Wine's drive Z:).
+// The tool store and the payload writer against the real file system under Wine, and a first
+// start of the real program. Every case runs in a throwaway prefix of its own, so each one
+// starts on the drive C: of a fresh Windows and may change it. What is written is compared with
+// the pinned tools in the payload cache (QUELVARN_PAYLOAD_DIR, seen through Wine's drive Z:).
 #include <windows.h>
+#include <aclapi.h>
+#include <bcrypt.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -10,12 +13,16 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/tools.h"
+#include "payload_pins.h"
 #include "platform/payloads.h"
 #include "platform/platform.h"
 #include "platform/win32/files.h"
 #include "platform/win32/payloads.h"
+#include "platform/win32/tool_store.h"
 #include "platform/win32/wide.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
@@ -29,7 +36,6 @@ using win32::widen;
 using namespace test_support;
 
 constexpr wchar_t kTools[] = L"C:\\ffmpeg";
-constexpr wchar_t kStaging[] = L"C:\\ffmpeg.partial";
 const wchar_t* const kToolNames[] = {L"ffmpeg.exe", L"ffplay.exe", L"ffprobe.exe"};
 
 std::wstring pinned_tool(const wchar_t* name) {
@@ -251,16 +257,21 @@ class Start {
     HWND window_ = nullptr;
 };
 
-TEST(FirstStart, WritesTheThreeToolsBeforeTheWindowShowsAndTheConverterWorks) {
+// No staging folder of any start is left on C:.
+void expect_no_staging_left() {
+    for (const std::wstring& name : folder_entries(L"C:")) {
+        EXPECT_EQ(name.find(L".partial"), std::wstring::npos) << narrow(name);
+    }
+}
+
+TEST(FirstStart, WritesTheThreeToolsAndTheConverterWorks) {
     ASSERT_FALSE(exists(kTools));
-    bool tools_ready_when_shown = false;
     {
-        Start start({}, [&] { tools_ready_when_shown = is_folder(kTools) && tools_complete(); });
+        Start start;
         ASSERT_TRUE(start.window()) << "the main window did not appear";
-        EXPECT_TRUE(tools_ready_when_shown) << "the window showed before the tools were written";
-        EXPECT_FALSE(exists(kStaging));
     }
     expect_tools_match_pins();
+    expect_no_staging_left();
 
     for (const wchar_t* name : kToolNames) {
         ConsoleRun version = run_console(in_tools(name), L"-version");
@@ -276,119 +287,192 @@ TEST(FirstStart, WritesTheThreeToolsBeforeTheWindowShowsAndTheConverterWorks) {
     ASSERT_EQ(make.exit_code, 0u) << make.report;
     ConsoleRun convert = run_console(converter, L"-i C:\\clip.mp4 -vf scale=-2:120 C:\\out.mp4 -y");
     EXPECT_EQ(convert.exit_code, 0u) << convert.report;
-    EXPECT_NE(convert.report.find("Duration: 00:00:02.00,"), std::string::npos) << convert.report;
-    EXPECT_NE(convert.report.find("time=00:00:01."), std::string::npos) << convert.report;
-    EXPECT_NE(convert.report.find("global headers:0kB"), std::string::npos) << convert.report;
     ConsoleRun probe = run_console(in_tools(L"ffprobe.exe"),
                                    L"-v error -show_entries stream=width,height -of csv=p=0 "
                                    L"C:\\out.mp4");
     EXPECT_EQ(probe.report.substr(0, 7), "160,120") << probe.report;
 }
 
-TEST(LaterStart, LeavesAnExistingToolsFolderAlone) {
+TEST(LaterStart, UsesTheToolsFolderAsItIsAndWritesNothing) {
     { Start first; }
     ASSERT_TRUE(tools_complete());
-    // The user deleted the converter and put a file of their own beside the others.
-    ASSERT_TRUE(DeleteFileW(in_tools(L"ffmpeg.exe").c_str()));
-    write_file(in_tools(L"notes.txt"), "mine");
     WIN32_FILE_ATTRIBUTE_DATA before;
-    GetFileAttributesExW(in_tools(L"ffplay.exe").c_str(), GetFileExInfoStandard, &before);
-
+    GetFileAttributesExW(in_tools(L"ffmpeg.exe").c_str(), GetFileExInfoStandard, &before);
     {
         Start again;
         ASSERT_TRUE(again.window());
     }
-
-    EXPECT_EQ(folder_entries(kTools),
-              (std::set<std::wstring>{L"ffplay.exe", L"ffprobe.exe", L"notes.txt"}));
     WIN32_FILE_ATTRIBUTE_DATA after;
-    GetFileAttributesExW(in_tools(L"ffplay.exe").c_str(), GetFileExInfoStandard, &after);
+    GetFileAttributesExW(in_tools(L"ffmpeg.exe").c_str(), GetFileExInfoStandard, &after);
     EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
-    EXPECT_FALSE(exists(kStaging));
-}
-
-TEST(LaterStart, WritesNothingIntoAnEmptyToolsFolder) {
-    ASSERT_TRUE(CreateDirectoryW(kTools, nullptr));
-    {
-        Start start;
-        ASSERT_TRUE(start.window());
-    }
-    EXPECT_TRUE(folder_entries(kTools).empty());
-    EXPECT_FALSE(exists(kStaging));
-}
-
-TEST(BlockedStart, AFileNamedCffmpegIsLeftAloneAndTheConverterPathStillSet) {
-    write_file(kTools, "not a folder");
-    write_file(L"C:\\clip.mp4", "a video");
-    Start start;
-    ASSERT_TRUE(start.window()) << "the main window did not open";
-    EXPECT_EQ(read_file(kTools), "not a folder");
-    EXPECT_FALSE(exists(kStaging));
-
-    // The converter path is set all the same: a conversion names it when it finds no program.
-    SetWindowTextW(start.control(controls::kPathBox), L"C:\\clip.mp4");
-    PostMessageW(start.control(controls::kChangeButton), BM_CLICK, 0, 0);
-    std::optional<std::wstring> box = start.message_box_text(30000);
-    ASSERT_TRUE(box) << "no message box";
-    EXPECT_NE(box->find(L"C:\\ffmpeg\\ffmpeg.exe"), std::wstring::npos) << narrow(*box);
-}
-
-// A file at the staging path, held open without sharing, can neither be cleared nor replaced
-// by a folder: that start writes nothing and leaves no C:\ffmpeg; the next one provisions.
-TEST(FailedStart, AStagingPathThatCannotBeClearedLeavesNothingAndTheNextStartProvisions) {
-    HANDLE obstacle =
-        CreateFileW(kStaging, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(obstacle, INVALID_HANDLE_VALUE);
-    {
-        Start start;
-        ASSERT_TRUE(start.window()) << "the main window did not open";
-        EXPECT_FALSE(exists(kTools));
-        EXPECT_FALSE(is_folder(kStaging));
-    }
-    CloseHandle(obstacle);
-
-    {
-        Start next;
-        ASSERT_TRUE(next.window());
-    }
     expect_tools_match_pins();
-    EXPECT_FALSE(exists(kStaging));
+    EXPECT_TRUE(
+        folder_entries(widen(user_tools_folder(win32_tool_store(), kBundledToolPins))).empty())
+        << "a later start wrote the user's own copy";
 }
 
-// C:\ffmpeg appears (as a file) while the tools are being written, so the final rename fails
-// after all three are complete: the staging folder goes, and the next start provisions.
-TEST(FailedStart, ARenameThatFailsAfterWritingRemovesTheStagingFolder) {
-    bool placed = false;
-    {
-        Start start([&] {
-            if (!placed && is_folder(kStaging)) {
-                write_file(kTools, "in the way");
-                placed = true;
-            }
-        });
-        ASSERT_TRUE(start.window()) << "the main window did not open";
-        ASSERT_TRUE(placed) << "the staging folder was never seen";
-        EXPECT_FALSE(exists(kStaging));
-        EXPECT_EQ(read_file(kTools), "in the way");
+// The digest of a file's bytes by the system's own hash, to check ours against.
+std::string system_sha256(const std::string& bytes) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    unsigned char digest[32] = {};
+    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
+        return "no system hash";
     }
-    ASSERT_TRUE(DeleteFileW(kTools));
-
-    {
-        Start next;
-        ASSERT_TRUE(next.window());
+    BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0);
+    BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                   static_cast<ULONG>(bytes.size()), 0);
+    BCryptFinishHash(hash, digest, sizeof digest, 0);
+    BCryptDestroyHash(hash);
+    BCryptCloseAlgorithmProvider(algorithm, 0);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : digest) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
     }
-    expect_tools_match_pins();
-    EXPECT_FALSE(exists(kStaging));
+    return hex;
 }
 
-TEST(IsDirectory, IsTrueOnlyForAFolder) {
-    FileServices& files = win32_files();
+TEST(ToolStore, HashesAsTheSystemDoesAndTheConverterAsPinned) {
+    ToolStore& store = win32_tool_store();
+    for (std::size_t size : {0u, 1u, 63u, 64u, 65u, 4096u, (1u << 20) + 3}) {
+        SCOPED_TRACE(size);
+        std::string content(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(i * 31 + size);
+        write_file(L"C:\\hashed.bin", content);
+        HashedFile hashed;
+        ASSERT_EQ(store.hold_and_hash("C:\\hashed.bin", hashed), 0u);
+        EXPECT_EQ(hashed.size, size);
+        EXPECT_EQ(hashed.sha256, system_sha256(content));
+    }
+
+    HashedFile pinned;
+    ASSERT_EQ(store.hold_and_hash(narrow(pinned_tool(L"ffmpeg.exe")), pinned), 0u);
+    EXPECT_EQ(pinned.size, kBundledToolPins[0].size);
+    EXPECT_EQ(pinned.sha256, kBundledToolPins[0].sha256);
+
+    HashedFile none;
+    EXPECT_EQ(store.hold_and_hash("C:\\no-such.exe", none),
+              static_cast<SystemError>(ERROR_FILE_NOT_FOUND));
+    EXPECT_NE(store.hold_and_hash("C:\\windows", none), 0u);  // a folder is not a tool
+    EXPECT_FALSE(none.hold);
+}
+
+TEST(ToolStore, AHeldFileCannotBeWrittenRenamedOrDeletedUntilItIsLetGo) {
+    write_file(L"C:\\tool.exe", "the tool");
+    HashedFile held;
+    ASSERT_EQ(win32_tool_store().hold_and_hash("C:\\tool.exe", held), 0u);
+
+    HANDLE writer = CreateFileW(L"C:\\tool.exe", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    EXPECT_FALSE(MoveFileW(L"C:\\tool.exe", L"C:\\moved.exe"));
+    EXPECT_FALSE(DeleteFileW(L"C:\\tool.exe"));
+    EXPECT_EQ(read_file(L"C:\\tool.exe"), "the tool");  // others may still read it
+
+    held.hold.reset();
+    EXPECT_TRUE(MoveFileW(L"C:\\tool.exe", L"C:\\moved.exe"));
+    EXPECT_TRUE(DeleteFileW(L"C:\\moved.exe"));
+}
+
+// Wine does not keep a folder's access list, so the descriptor is checked as the system parses
+// it, and the folder as made with it.
+TEST(ToolStore, ANewToolsFolderIsMadeWithTheProtectedDescriptor) {
+    ToolStore& store = win32_tool_store();
+    const Text sid = store.user_sid();
+    ASSERT_EQ(sid.rfind("S-1-5-", 0), 0u) << sid;
+    const Text sddl = tools_folder_sddl(sid);
+    win32::SecurityDescriptor descriptor(sddl);
+    ASSERT_TRUE(descriptor.get()) << sddl;
+
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PRESENT);
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the folder would inherit from C:\\";
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+    ASSERT_TRUE(dacl);
+    struct Entry {
+        const wchar_t* sid;
+        ACCESS_MASK mask;
+    };
+    const std::wstring user = widen(sid);
+    const Entry expected[] = {
+        {user.c_str(), FILE_ALL_ACCESS},
+        {L"S-1-5-32-544", FILE_ALL_ACCESS},                           // Administrators
+        {L"S-1-5-18", FILE_ALL_ACCESS},                               // SYSTEM
+        {L"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},  // Users
+    };
+    ASSERT_EQ(dacl->AceCount, 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+        EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+        EXPECT_EQ(ace->Mask, expected[i].mask);
+        LPWSTR text = nullptr;
+        ASSERT_TRUE(ConvertSidToStringSidW(&ace->SidStart, &text));
+        EXPECT_EQ(std::wstring(text), expected[i].sid);
+        LocalFree(text);
+    }
+
+    EXPECT_EQ(store.make_folder("C:\\made", sddl), 0u);
+    EXPECT_TRUE(is_folder(L"C:\\made"));
+    EXPECT_EQ(store.make_folder("C:\\made", sddl), static_cast<SystemError>(ERROR_ALREADY_EXISTS));
+    // The text goes through the system's parser: one it refuses makes no folder.
+    EXPECT_NE(store.make_folder("C:\\refused", "D:P(A;OICI;FA;;;no-such-sid)"), 0u);
+    EXPECT_FALSE(exists(L"C:\\refused"));
+}
+
+TEST(ToolStore, ALockIsHeldByOneTakerAtATime) {
+    ToolStore& store = win32_tool_store();
+    std::unique_ptr<HeldLock> first = store.take_lock("Local\\Quelvarn-test-lock", 1000);
+    ASSERT_TRUE(first);
+    // Another thread (as another instance would) waits, and gets it once it is let go.
+    std::unique_ptr<HeldLock> refused;
+    std::thread([&] { refused = store.take_lock("Local\\Quelvarn-test-lock", 200); }).join();
+    EXPECT_FALSE(refused);
+    first.reset();
+    bool taken = false;
+    std::thread([&] {
+        taken = store.take_lock("Local\\Quelvarn-test-lock", 1000) != nullptr;
+    }).join();
+    EXPECT_TRUE(taken);
+}
+
+TEST(ToolStore, FoldersPathsAndErrorTexts) {
+    ToolStore& store = win32_tool_store();
     write_file(L"C:\\a-file", "x");
-    CreateDirectoryW(L"C:\\a-folder", nullptr);
-    EXPECT_FALSE(files.is_directory("C:\\nothing-here"));
-    EXPECT_FALSE(files.is_directory("C:\\a-file"));
-    EXPECT_TRUE(files.is_directory("C:\\a-folder"));
-    EXPECT_TRUE(files.is_directory("C:\\"));
+    EXPECT_EQ(store.path_kind("C:\\nothing-here"), PathKind::none);
+    EXPECT_EQ(store.path_kind("C:\\a-file"), PathKind::file);
+    EXPECT_EQ(store.path_kind("C:\\windows"), PathKind::folder);
+
+    std::vector<Text> names;
+    ASSERT_EQ(store.list_folder("C:\\", names), 0u);
+    EXPECT_NE(std::find(names.begin(), names.end(), "a-file"), names.end());
+    EXPECT_NE(store.list_folder("C:\\nothing-here", names), 0u);
+
+    const Text data = store.local_app_data();
+    EXPECT_NE(data.find("AppData\\Local"), Text::npos) << data;
+    const Text deep = data + "\\Quelvarn\\tools\\abc";
+    EXPECT_EQ(store.make_folders(deep), 0u);
+    EXPECT_TRUE(is_folder(widen(deep).c_str()));
+    EXPECT_EQ(store.make_folders(deep), 0u);  // there already
+    EXPECT_NE(store.make_folders("C:\\a-file\\below"), 0u);
+
+    EXPECT_EQ(store.rename_folder(deep, data + "\\Quelvarn\\tools\\def"), 0u);
+    EXPECT_EQ(store.remove_tree(data + "\\Quelvarn"), 0u);
+    EXPECT_FALSE(exists(widen(data + "\\Quelvarn").c_str()));
+
+    const Text denied = store.describe_error(ERROR_ACCESS_DENIED);
+    EXPECT_NE(denied.find("5"), Text::npos) << denied;
+    EXPECT_GT(denied.size(), Text("错误代码 5").size()) << "no words from the system: " << denied;
 }
 
 // The writer on its own, with the program's resources loaded as data.
@@ -411,20 +495,22 @@ TEST_F(ResourceWriter, WritesEachPayloadByteIdenticalAndReplacesAnOlderFile) {
     write_file(L"C:\\out\\ffplay.exe", std::string(45000000, 'x'));  // longer than the tool
     for (int i = 0; i < 3; ++i) {
         const std::wstring target = std::wstring(L"C:\\out\\") + kToolNames[i];
-        EXPECT_TRUE(payloads.write_payload(i, narrow(target)));
+        EXPECT_EQ(payloads.write_payload(i, narrow(target)), 0u);
         EXPECT_TRUE(read_file(target) == read_file(pinned_tool(kToolNames[i])))
             << narrow(kToolNames[i]);
     }
 }
 
-TEST_F(ResourceWriter, ReportsFailureAndLeavesNoFile) {
+TEST_F(ResourceWriter, ReportsWhyItFailedAndLeavesNoFile) {
     CreateDirectoryW(L"C:\\fails", nullptr);
     win32::ResourcePayloads payloads(module_);
     win32::ResourcePayloads without_payloads(GetModuleHandleW(nullptr));  // this test program
-    EXPECT_FALSE(payloads.write_payload(0, "C:\\no-such-folder\\ffmpeg.exe"));
-    EXPECT_FALSE(payloads.write_payload(3, "C:\\fails\\fourth.exe"));
-    EXPECT_FALSE(payloads.write_payload(-1, "C:\\fails\\before.exe"));
-    EXPECT_FALSE(without_payloads.write_payload(0, "C:\\fails\\none.exe"));
+    EXPECT_EQ(payloads.write_payload(0, "C:\\no-such-folder\\ffmpeg.exe"),
+              static_cast<SystemError>(ERROR_PATH_NOT_FOUND));
+    EXPECT_NE(payloads.write_payload(3, "C:\\fails\\fourth.exe"), 0u);
+    EXPECT_NE(payloads.write_payload(-1, "C:\\fails\\before.exe"), 0u);
+    EXPECT_EQ(without_payloads.write_payload(0, "C:\\fails\\none.exe"),
+              static_cast<SystemError>(ERROR_RESOURCE_DATA_NOT_FOUND));
     EXPECT_FALSE(exists(L"C:\\no-such-folder"));
     EXPECT_TRUE(folder_entries(L"C:\\fails").empty());
 
@@ -432,7 +518,8 @@ TEST_F(ResourceWriter, ReportsFailureAndLeavesNoFile) {
     HANDLE held =
         CreateFileW(L"C:\\fails\\held.exe", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(payloads.write_payload(1, "C:\\fails\\held.exe"));
+    EXPECT_EQ(payloads.write_payload(1, "C:\\fails\\held.exe"),
+              static_cast<SystemError>(ERROR_SHARING_VIOLATION));
     CloseHandle(held);
     EXPECT_EQ(file_size(L"C:\\fails\\held.exe"), 0);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "child_output.h"
+#include "platform/win32/process.h"
 #include "platform/win32/wide.h"
 #include "text/paths.h"
 #include "windows_test_support.h"
@@ -96,6 +97,47 @@ TEST(QuoteArgument, ARealChildReceivesEachArgumentUnchanged) {
         received.push_back(output->substr(from, end - from));
     }
     EXPECT_EQ(received, arguments);
+}
+
+// The child started for a run sees the quoted path of the program as its first word, as every
+// Windows program expects, also when the path has blanks and no argument follows.
+TEST(ChildCommandLine, BeginsWithTheQuotedProgramPath) {
+    const std::wstring folder = L"C:\\my tools";
+    const std::wstring program = folder + L"\\echo args.exe";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((test_support::test_folder() + L"\\echo_args.exe").c_str(),
+                          program.c_str(), FALSE));
+    struct Case {
+        Text arguments;
+        Text command_line;
+    };
+    const Case cases[] = {
+        {" --command-line -i \"a b.mp4\"",
+         "\"C:\\my tools\\echo args.exe\" --command-line -i \"a b.mp4\""},
+        {"--command-line", "\"C:\\my tools\\echo args.exe\" --command-line"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        std::unique_ptr<ChildProcess> child =
+            win32_processes().start_child(win32::narrow(program), c.arguments, "");
+        ASSERT_TRUE(child);
+        std::string output;
+        for (;;) {
+            std::optional<std::size_t> waiting = child->bytes_waiting();
+            if (!waiting) break;
+            if (*waiting == 0) {
+                child->wait(20);
+                continue;
+            }
+            std::uint8_t buffer[512];
+            std::size_t got = child->read(buffer, sizeof buffer);
+            output.append(reinterpret_cast<char*>(buffer), got);
+        }
+        std::size_t end = output.find('\0');
+        ASSERT_NE(end, std::string::npos) << output;
+        EXPECT_EQ(output.substr(0, end), c.command_line);
+        EXPECT_EQ(output.substr(end + 1), "C:\\my tools\\echo args.exe" + std::string(1, '\0'));
+    }
 }
 
 }  // namespace

@@ -81,6 +81,13 @@ bool Win32Files::delete_file(std::string_view path) {
     return DeleteFileW(widen(path).c_str()) != 0;
 }
 
+bool Win32Files::create_new_file(std::string_view path) {
+    if (path.empty()) return false;
+    KernelHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
 bool Win32Files::rename_path(std::string_view from, std::string_view to, bool replace) {
     if (from.empty() || to.empty()) return false;
     DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;

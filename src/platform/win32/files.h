@@ -11,6 +11,7 @@ class Win32Files final : public FileServices {
     bool path_present(std::string_view path) override;
     bool is_directory(std::string_view path) override;
     bool delete_file(std::string_view path) override;
+    bool create_new_file(std::string_view path) override;
     bool rename_path(std::string_view from, std::string_view to, bool replace) override;
     bool remove_tree(std::string_view path) override;
     bool same_file(std::string_view a, std::string_view b) override;

@@ -16,7 +16,7 @@ public:
     explicit ResourcePayloads(HMODULE module = nullptr) : module_(module) {}
 
     // Inflates straight from the mapped resource into the file, a piece at a time.
-    bool write_payload(int index, std::string_view path) override;
+    SystemError write_payload(int index, std::string_view path) override;
 
 private:
     HMODULE module_;

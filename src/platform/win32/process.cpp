@@ -178,6 +178,22 @@ class InheritOnly {
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// Every child joins one job that ends it when the job's last handle closes: ours, held until this
+// program ends, however it ends (closed, crashed or killed). Null when the system has no jobs.
+HANDLE children_job() {
+    static KernelHandle job = [] {
+        KernelHandle made(CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (made && !SetInformationJobObject(made.get(), JobObjectExtendedLimitInformation, &limits,
+                                             sizeof limits)) {
+            made.reset();
+        }
+        return made;
+    }();
+    return job.get();
+}
+
 std::unique_ptr<ChildProcess> start_once(std::string_view program_path,
                                          std::string_view command_line,
                                          std::string_view working_folder) {
@@ -198,12 +214,19 @@ std::unique_ptr<ChildProcess> start_once(std::string_view program_path,
     startup.StartupInfo.hStdOutput = write_end.get();
     startup.StartupInfo.hStdError = write_end.get();
     startup.lpAttributeList = inherit.list();
-    DWORD flags = CREATE_NO_WINDOW;
+    // Suspended until it is in the job, so that nothing it starts escapes the job.
+    DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED;
     if (inherit.list()) flags |= EXTENDED_STARTUPINFO_PRESENT;
 
     std::wstring application = widen(program_path);
-    // CreateProcessW may write into the command line, so it gets its own buffer.
-    std::wstring arguments = widen(command_line);
+    // The child's argv[0] is the quoted path of the program that really starts, as Windows
+    // programs expect and process listings show. CreateProcessW may write into the command
+    // line, so it gets its own buffer.
+    std::wstring arguments = L"\"" + application + L"\"";
+    if (!command_line.empty()) {
+        if (command_line.front() != ' ') arguments += L' ';
+        arguments += widen(command_line);
+    }
     std::wstring folder = widen(working_folder);
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(application.c_str(), arguments.data(), nullptr, nullptr, TRUE, flags,
@@ -212,6 +235,9 @@ std::unique_ptr<ChildProcess> start_once(std::string_view program_path,
         return nullptr;
     }
     KernelHandle thread(started.hThread);
+    // A child outside the job still converts; only the clean-up after a crash of ours is lost.
+    if (HANDLE job = children_job()) AssignProcessToJobObject(job, started.hProcess);
+    ResumeThread(thread.get());
     return std::make_unique<Win32Child>(KernelHandle(started.hProcess), std::move(read_end),
                                         started.dwProcessId);
 }
@@ -229,6 +255,10 @@ std::unique_ptr<ChildProcess> Win32Processes::start_child(std::string_view progr
         if (child || attempt == 2) return child;
         Sleep(50);
     }
+}
+
+std::uint32_t Win32Processes::own_process_id() {
+    return GetCurrentProcessId();
 }
 
 }  // namespace quelvarn::win32

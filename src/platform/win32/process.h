@@ -11,6 +11,7 @@ class Win32Processes final : public ProcessServices {
     std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
                                               std::string_view command_line,
                                               std::string_view working_folder) override;
+    std::uint32_t own_process_id() override;
 };
 
 }  // namespace quelvarn::win32

@@ -6,6 +6,7 @@
 #include "platform/win32/files.h"
 #include "platform/win32/payloads.h"
 #include "platform/win32/process.h"
+#include "platform/win32/tool_store.h"
 #include "platform/win32/window_framework.h"
 
 namespace quelvarn::win32 {
@@ -15,7 +16,7 @@ bool install_services() {
     // The FFmpeg tools ride along as resources of this program.
     static ResourcePayloads payloads;
     set_platform({&window_framework(), &win32_files(), &win32_processes(), &payloads,
-                  &window_taskbar(), &steady_clock()});
+                  &win32_tool_store(), &window_taskbar(), &steady_clock()});
     return true;
 }
 

@@ -227,7 +227,7 @@ std::vector<ProcessEntry> processes_named(const wchar_t* name) {
 
 // --- RunningProgram ---
 
-RunningProgram::RunningProgram() {
+RunningProgram::RunningProgram(bool wait_until_shown) {
     static int runs = 0;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -241,11 +241,21 @@ RunningProgram::RunningProgram() {
     started_ = CreateProcessW(kProgram, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                               kProgramFolder, &startup, &process_);
     SetEnvironmentVariableW(L"QUELVARN_TRACE", nullptr);
-    if (!started_) return;
-    // A first start writes the tools before the window shows.
-    wait_until([this] { return find_window() && trace_count("shown") == 1; }, 90000);
+    if (started_ && wait_until_shown) wait_shown();
+}
+
+bool RunningProgram::wait_shown(int milliseconds) {
+    if (!started_) return false;
+    if (!wait_until([this] { return find_window() && trace_count("shown") == 1; }, milliseconds)) {
+        return false;
+    }
     // Let the first paint and activation settle before anything is pressed.
     Sleep(300);
+    return true;
+}
+
+bool RunningProgram::tools_ready() const {
+    return window_ && answers() && enabled(controls::kChangeButton);
 }
 
 RunningProgram::~RunningProgram() {

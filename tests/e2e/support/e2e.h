@@ -68,12 +68,17 @@ std::string narrow_utf8(std::wstring_view text);
 // of its events so the tests know when a press or a drop has reached its handler.
 class RunningProgram {
   public:
-    RunningProgram();
+    // Waits until the window has shown unless told not to (then call wait_shown).
+    explicit RunningProgram(bool wait_until_shown = true);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     HWND window() const { return window_; }
+    // Waits until the window has shown and has settled; false when it did not within the time.
+    bool wait_shown(int milliseconds = 90000);
+    // True once the program's tools are ready: the button is enabled and no run is going on.
+    bool tools_ready() const;
     DWORD process_id() const { return process_.dwProcessId; }
     HWND control(std::string_view name) const;
 

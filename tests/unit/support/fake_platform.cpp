@@ -130,7 +130,15 @@ bool FakeFiles::save_file(std::string_view path, const Bytes& content) {
 }
 
 bool FakeFiles::delete_file(std::string_view path) {
+    if (held_open.count(path)) return false;
     return files_.erase(key(path)) > 0;
+}
+
+bool FakeFiles::create_new_file(std::string_view path) {
+    std::string_view folder = path.substr(0, path.find_last_of('\\') + 1);
+    if (!folder.empty()) folder.remove_suffix(1);
+    if (path_present(path) || read_only_folders.count(folder)) return false;
+    return save_file(path, {});
 }
 
 bool FakeFiles::rename_path(std::string_view from, std::string_view to, bool replace) {
@@ -138,7 +146,7 @@ bool FakeFiles::rename_path(std::string_view from, std::string_view to, bool rep
     Text target = key(to);
     if (!parent_is_folder(to) || folders_.count(target)) return false;
     if (auto file = files_.find(source); file != files_.end()) {
-        if (files_.count(target) && !replace) return false;
+        if (files_.count(target) && (!replace || held_open.count(to))) return false;
         Bytes content = std::move(file->second.second);
         files_.erase(file);
         files_[target] = {Text(to), std::move(content)};
@@ -336,7 +344,7 @@ std::unique_ptr<ChildProcess> ScriptedProcesses::start_child(std::string_view pr
 // ---- installation ----
 
 FakePlatform::FakePlatform() : previous_(platform()) {
-    set_platform({&window, &files, &processes, nullptr, &taskbar, &clock});
+    set_platform({&window, &files, &processes, nullptr, nullptr, &taskbar, &clock});
 }
 
 FakePlatform::~FakePlatform() {

@@ -97,6 +97,7 @@ class FakeFiles : public FileServices {
     // failing_saves.
     bool save_file(std::string_view path, const Bytes& content);
     bool delete_file(std::string_view path) override;
+    bool create_new_file(std::string_view path) override;
     bool rename_path(std::string_view from, std::string_view to, bool replace) override;
     bool remove_tree(std::string_view path) override;
     bool same_file(std::string_view a, std::string_view b) override;
@@ -113,6 +114,11 @@ class FakeFiles : public FileServices {
     std::map<Text, Text, std::less<>> short_names;
     // Paths whose save_file fails (nothing is written).
     std::set<Text, std::less<>> failing_saves;
+    // Files another program holds open sharing only reads: they can be neither replaced nor
+    // deleted (as given).
+    std::set<Text, std::less<>> held_open;
+    // Folders that take no new file (as given).
+    std::set<Text, std::less<>> read_only_folders;
 
   private:
     static Text key(std::string_view path);
@@ -162,6 +168,7 @@ class ScriptedProcesses : public ProcessServices {
     std::unique_ptr<ChildProcess> start_child(std::string_view program_path,
                                               std::string_view command_line,
                                               std::string_view working_folder) override;
+    std::uint32_t own_process_id() override { return 777; }
 
     // Scripts for the next starts, in order; a start without one plays an empty script.
     std::vector<ChildScript> scripts;
