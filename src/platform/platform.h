@@ -3,9 +3,11 @@
 // global state besides what the services themselves keep.
 #pragma once
 
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/payloads.h"
 #include "platform/process.h"
+#include "platform/taskbar.h"
 #include "platform/tool_store.h"
 #include "platform/window.h"
 
@@ -19,10 +21,17 @@ struct Platform {
     PayloadWriter* payloads = nullptr;
     // Null where the tools are neither checked nor written (tests of other parts).
     ToolStore* tools = nullptr;
+    // Null when the window has no taskbar button to show anything on.
+    TaskbarServices* taskbar = nullptr;
+    // Null: the steady clock.
+    Clock* clock = nullptr;
 };
 
 Platform& platform();
 void set_platform(const Platform& services);
+
+// The installed clock, or the steady clock.
+Clock& platform_clock();
 
 // A line of the lifecycle trace; nothing when no window framework is installed.
 void trace_event(std::string_view line);

@@ -73,6 +73,8 @@ class WindowServices {
     // target is bound only once.
     virtual bool bind_drop_target(std::string_view drop_target, std::string_view control) = 0;
 
+    // Replaces the main window's caption, which its taskbar button shows too.
+    virtual void set_window_caption(std::string_view text) = 0;
     // Current text of an edit box, or the caption of a label.
     virtual Text read_control_text(std::string_view control) = 0;
     // Replaces it; a transparent label repaints its parent's background under it first.

@@ -183,6 +183,8 @@ HWND source_window(int x, int y) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 8) return 100;
+    // The points are the screen's own pixels, also when the prefix is set to another DPI.
+    SetProcessDPIAware();
     std::wstring keys = argv[1];
     std::wstring kind = argv[2];
     int from_x = _wtoi(argv[3]), from_y = _wtoi(argv[4]);

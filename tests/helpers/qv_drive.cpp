@@ -1,7 +1,12 @@
 // Drives a running Quelvarn window from outside, as a user would, for the demo, the benchmarks
 // and the end-to-end tests. Controls are found by the identifiers the layout table gives them.
 //
-//   qv_drive wait-window MS            a visible window "Quelvarn" within MS milliseconds
+//   qv_drive wait-window MS            a visible main window within MS milliseconds (found by
+//                                      its class: its caption shows a conversion's progress)
+//   qv_drive caption                   prints the main window's caption (UTF-8)
+//   qv_drive wait-caption-containing TEXT MS   during a run: until the caption contains TEXT;
+//                                      exit 1 at MS or when the run has ended (修改分辨率 is
+//                                      enabled again)
 //   qv_drive text NAME                 prints the control's text (UTF-8)
 //   qv_drive set-text NAME TEXT        replaces an edit box's text
 //   qv_drive click NAME                presses a button (posted: the press may run for long)
@@ -37,8 +42,10 @@ namespace {
 using quelvarn::win32::narrow;
 using quelvarn::win32::widen;
 
+constexpr wchar_t kMainWindowClass[] = L"QuelvarnMainWindow";
+
 HWND find_main_window() {
-    HWND window = FindWindowW(nullptr, L"Quelvarn");
+    HWND window = FindWindowW(kMainWindowClass, nullptr);
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
@@ -109,8 +116,9 @@ BOOL CALLBACK match_box(HWND window, LPARAM parameter) {
 
 std::vector<HWND> message_boxes() {
     BoxSearch search{0, {}};
-    if (HWND main = FindWindowW(nullptr, L"Quelvarn"))
+    if (HWND main = FindWindowW(kMainWindowClass, nullptr)) {
         GetWindowThreadProcessId(main, &search.process);
+    }
     EnumWindows(match_box, reinterpret_cast<LPARAM>(&search));
     return search.boxes;
 }
@@ -162,9 +170,9 @@ bool start_hidden(const std::wstring& program, const std::wstring& arguments, bo
 
 int usage() {
     fputs(
-        "usage: qv_drive wait-window|text|set-text|click|wait-text|wait-other-text|"
-        "wait-enabled|rect|boxes|close-boxes|close|ping|pid|convert-timed|run-timed|"
-        "start-timed ...\n",
+        "usage: qv_drive wait-window|caption|wait-caption-containing|text|set-text|click|"
+        "wait-text|wait-other-text|wait-enabled|rect|boxes|close-boxes|close|ping|pid|"
+        "convert-timed|run-timed|start-timed ...\n",
         stderr);
     return 2;
 }
@@ -173,6 +181,8 @@ int usage() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
+    // Screen coordinates in the screen's own pixels, also when the prefix is set to another DPI.
+    SetProcessDPIAware();
     std::wstring command = argv[1];
     auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
     auto number = [&](int i) { return i < argc ? _wtoi(argv[i]) : 0; };
@@ -187,6 +197,23 @@ int wmain(int argc, wchar_t** argv) {
         GetWindowThreadProcessId(window, &process);
         printf("%lu\n", process);
         return 0;
+    }
+    if (command == L"caption") {
+        HWND window = find_main_window();
+        if (!window) return 1;
+        print_utf8(window_text(window));
+        return 0;
+    }
+    if (command == L"wait-caption-containing") {
+        std::wstring wanted = arg(2);
+        bool found = false;
+        wait_until(number(3), [&] {
+            HWND window = find_main_window();
+            found = window && window_text(window).find(wanted) != std::wstring::npos;
+            HWND button = find_control(L"按钮_分辨率修改");
+            return found || !button || IsWindowEnabled(button);
+        });
+        return found ? 0 : 1;
     }
     if (command == L"text") {
         HWND control = find_control(arg(2));

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "support/fake_platform.h"
 #include "ui/controls.h"
 #include "ui/progress_view.h"
@@ -29,7 +32,7 @@ Text clip_command_line(std::string_view source, std::string_view scale,
 }
 
 class HandlerTest : public ::testing::Test {
-  protected:
+  public:
     HandlerTest() {
         session.converter_path = Text(kConverter);
         session.converter = std::make_unique<VerifiedTool>(Text(kConverter), nullptr);
@@ -641,6 +644,124 @@ TEST_F(HandlerTest, ProgressUsesTheProbedDuration) {
 
     // The last clock lies past the probed duration: the label still stops at 100 %.
     EXPECT_EQ(labels(), (std::vector<Text>{"进度：53.48 %", "进度：100 %", "进度：100 %"}));
+}
+
+// A conversion of a 30-second clip whose converter reports 3 more seconds done every wall
+// second (the clock moves a second at each wait for the child), then its closing summary.
+void script_steady_conversion(fakes::FakePlatform& fake) {
+    ChildScript script;
+    script.pieces.push_back({bytes_of("Press [q] to stop, [?] for help\n"), 0});
+    for (int media = 3; media <= 30; media += 3) {
+        char report[64];
+        std::snprintf(report, sizeof report, "frame=1 time=00:00:%02d.00 bitrate=1 speed=3x \r",
+                      media);
+        script.pieces.push_back({bytes_of(report), 1});
+    }
+    script.pieces.push_back({bytes_of("video:1kB global headers:0kB\r\n"), 0});
+    fake.processes.scripts.push_back(script);
+    fake.processes.on_wait = [&fake] { fake.clock.now += 1.0; };
+}
+
+TEST_F(HandlerTest, ConversionShowsItsProgressInTheCaptionAndOnTheTaskbarButton) {
+    struct Case {
+        const char* name;
+        bool dropped;
+    };
+    // A typed path is probed within the press: the time left still counts against its duration.
+    const Case cases[] = {{"dropped and probed before", true}, {"typed", false}};
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        type(controls::kPathBox, "E:\\v\\clip.mp4");
+        if (c.dropped) {
+            probed("E:\\v\\clip.mp4");
+            session.probed_duration = 30;
+        } else {
+            session.probed_path.clear();
+            session.probed_duration = 0;
+            script_probe("00:00:30.00");
+        }
+        script_steady_conversion(fake);
+        fake.window.captions.clear();
+        fake.taskbar.calls.clear();
+
+        on_change_resolution_clicked();
+
+        // The time left shows once the reports span three seconds; at 3 media seconds per
+        // second the estimate is exact.
+        EXPECT_EQ(fake.window.captions,
+                  (std::vector<Text>{"10 % - Quelvarn", "20 % - Quelvarn", "30 % - Quelvarn",
+                                     "40 % · 剩余 0:06 - Quelvarn", "50 % · 剩余 0:05 - Quelvarn",
+                                     "60 % · 剩余 0:04 - Quelvarn", "70 % · 剩余 0:03 - Quelvarn",
+                                     "80 % · 剩余 0:02 - Quelvarn", "90 % · 剩余 0:01 - Quelvarn",
+                                     "100 % · 剩余 0:00 - Quelvarn", "Quelvarn"}));
+        EXPECT_EQ(
+            fake.taskbar.calls,
+            (std::vector<Text>{"clear", "progress 10", "progress 20", "progress 30", "progress 40",
+                               "progress 50", "progress 60", "progress 70", "progress 80",
+                               "progress 90", "progress 100", "clear", "flash"}));
+        EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：100 %");
+        EXPECT_TRUE(fake.window.messages.empty());
+    }
+}
+
+TEST_F(HandlerTest, TheTaskbarButtonShowsHowARunEnded) {
+    struct Case {
+        const char* name;
+        std::function<void(HandlerTest&)> act;
+        std::vector<Text> taskbar;
+        // Every caption set: the progress, then "Quelvarn" again.
+        std::vector<Text> captions;
+    };
+    const Case cases[] = {
+        {"a failed conversion: red until the next run",
+         [](HandlerTest& t) {
+             t.script_run(
+                 "Press [q] to stop, [?] for help\nframe=1 time=00:00:03.00 bitrate=1\r"
+                 "Conversion failed!\r\n",
+                 1);
+             t.on_change_resolution_clicked();
+         },
+         {"clear", "progress 10", "error", "flash"},
+         {"10 % - Quelvarn", "Quelvarn"}},
+        {"a converter that cannot start",
+         [](HandlerTest& t) {
+             ChildScript refused;
+             refused.start_fails = true;
+             t.fake.processes.scripts.push_back(refused);
+             t.on_change_resolution_clicked();
+         },
+         {"clear", "error", "flash"},
+         {}},
+        {"a press with nothing to convert starts no run",
+         [](HandlerTest& t) {
+             t.type(controls::kPathBox, "");
+             t.on_change_resolution_clicked();
+         },
+         {"clear"},
+         {}},
+        {"a drop probes a new file: the earlier mark goes, nothing flashes",
+         [](HandlerTest& t) {
+             t.script_probe("00:00:30.00");
+             t.on_file_dropped({"E:\\v\\clip.mp4"});
+         },
+         {"clear"},
+         {}},
+    };
+    fake.files.add_folder("E:\\v");
+    fake.files.add_file("E:\\v\\clip.mp4");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        type(controls::kPathBox, "E:\\v\\clip.mp4");
+        probed("E:\\v\\clip.mp4");
+        session.probed_duration = 30;
+        fake.taskbar.calls.clear();
+        fake.window.captions.clear();
+        c.act(*this);
+        EXPECT_EQ(fake.taskbar.calls, c.taskbar);
+        EXPECT_EQ(fake.window.captions, c.captions);
+    }
 }
 
 TEST(ProgressView, LabelTexts) {

@@ -13,6 +13,7 @@ namespace quelvarn::test_support {
 
 class QueueWindow : public WindowServices {
   public:
+    void set_window_caption(std::string_view) override {}
     Text read_control_text(std::string_view control) override {
         auto found = texts.find(control);
         return found == texts.end() ? Text() : found->second;

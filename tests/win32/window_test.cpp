@@ -1,15 +1,18 @@
 // The real main window under Wine: its frame, its controls as laid out, the keys, drag and drop
 // through the system's own path, the end of the program, and the status boxes.
 #include <windows.h>
+#include <commctrl.h>
 #include <ole2.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -26,6 +29,23 @@ namespace {
 using win32::narrow;
 using win32::widen;
 using namespace test_support;
+
+// Screen coordinates in this process are the screen's own pixels at any DPI: a DPI-unaware
+// process would see the window of a DPI-aware program scaled back to 96 DPI.
+const bool dpi_aware = SetProcessDPIAware();
+
+// The DPI the test prefix is set to (tests/wine-run sets it from QV_DPI); 96 by default.
+int prefix_dpi() {
+    wchar_t value[16] = {};
+    if (!GetEnvironmentVariableW(L"QV_DPI", value, 16)) return 96;
+    int dpi = _wtoi(value);
+    return dpi > 0 ? dpi : 96;
+}
+
+// A length of the 96-DPI layout at the prefix's DPI.
+int scaled(int pixels) {
+    return MulDiv(pixels, prefix_dpi(), 96);
+}
 
 int count_lines(const std::vector<std::string>& lines, const std::string& prefix) {
     int count = 0;
@@ -185,15 +205,33 @@ class MainWindow : public ::testing::Test {
     RunningProgram program;
 };
 
-TEST_F(MainWindow, IsCentredWithItsCaptionAndFixedOuterSize) {
+// What depends on the DPI: these also run in a prefix set to another DPI (win32_window_test_dpi).
+class MainWindowLayout : public MainWindow {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dpi_aware);
+        HDC screen = GetDC(nullptr);
+        int screen_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        ASSERT_EQ(screen_dpi, prefix_dpi()) << "the prefix is not set to the DPI asked for";
+        MainWindow::SetUp();
+    }
+};
+
+TEST_F(MainWindowLayout, IsCentredWithItsCaptionAndFixedOuterSize) {
     HWND window = program.window();
     EXPECT_EQ(window_text(window), L"Quelvarn");
     RECT rect;
     GetWindowRect(window, &rect);
-    EXPECT_EQ(rect.right - rect.left, 499);
-    EXPECT_EQ(rect.bottom - rect.top, 284);
-    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 499) / 2);
-    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - 284) / 2);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    // 499 x 284 at 96 DPI, exactly. At another DPI the client area scales and the system draws
+    // the frame and title bar for that DPI, so the outer size is about the scaled one: at 144 DPI
+    // about 749 x 426.
+    int slack = prefix_dpi() == 96 ? 0 : 4;
+    EXPECT_NEAR(width, scaled(499), slack);
+    EXPECT_NEAR(height, scaled(284), slack);
+    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
     EXPECT_FALSE(IsIconic(window));
     EXPECT_FALSE(IsZoomed(window));
 }
@@ -227,14 +265,18 @@ TEST_F(MainWindow, CanBeMinimizedButNotResizedOrMaximized) {
     EXPECT_EQ(after.right - after.left, 499);
 }
 
-TEST_F(MainWindow, HasButtonFaceBackground) {
-    // A point of the client area where no control lies.
-    POINT point = {200, 6};
-    ClientToScreen(program.window(), &point);
+TEST_F(MainWindowLayout, WindowAndGroupBoxHaveButtonFaceBackground) {
+    // Points of the client area and of the group box's inside where no control lies.
+    const std::pair<HWND, POINT> points[] = {
+        {program.window(), {scaled(200), scaled(6)}},
+        {program.control(controls::kGroup), {scaled(240), scaled(170)}},
+    };
     HDC screen = GetDC(nullptr);
-    COLORREF colour = GetPixel(screen, point.x, point.y);
+    for (auto [window, point] : points) {
+        ClientToScreen(window, &point);
+        EXPECT_EQ(GetPixel(screen, point.x, point.y), GetSysColor(COLOR_BTNFACE));
+    }
     ReleaseDC(nullptr, screen);
-    EXPECT_EQ(colour, GetSysColor(COLOR_BTNFACE));
 }
 
 TEST(ProgramIcon, IsOneImageOf72By72At32BitsPerPixel) {
@@ -262,6 +304,56 @@ TEST(ProgramIcon, IsOneImageOf72By72At32BitsPerPixel) {
     EXPECT_EQ(icons->entries[0].height, 72);
     EXPECT_EQ(icons->entries[0].bit_count, 32);
     FreeLibrary(program);
+}
+
+// The manifest as the system reads it: an activation context made from the program's manifest
+// resource, with the settings and the controls that context gives.
+TEST(ProgramManifest, DeclaresPerMonitorV2AwarenessAndCommonControls6) {
+    std::wstring program = program_path();
+    ACTCTXW description = {};
+    description.cbSize = sizeof description;
+    description.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    description.lpSource = program.c_str();
+    description.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&description);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << "the system rejects the manifest";
+
+    struct Setting {
+        const wchar_t* name_space;
+        const wchar_t* name;
+        const wchar_t* value;
+    };
+    const Setting settings[] = {
+        {L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness",
+         L"PerMonitorV2, PerMonitor"},
+        // What systems before Windows 10 1607 read.
+        {L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", L"true/pm"},
+    };
+    for (const Setting& setting : settings) {
+        wchar_t value[128] = {};
+        SIZE_T written = 0;
+        EXPECT_TRUE(QueryActCtxSettingsW(0, context, setting.name_space, setting.name, value, 128,
+                                         &written))
+            << narrow(setting.name);
+        EXPECT_STREQ(value, setting.value);
+    }
+
+    // Inside the context "Button" is the Common Controls 6 button, which knows its ideal size;
+    // the system's plain button does not.
+    auto knows_ideal_size = [] {
+        HWND button = CreateWindowExW(0, L"Button", L"修改分辨率", WS_POPUP | BS_PUSHBUTTON, 0, 0,
+                                      80, 32, nullptr, nullptr, nullptr, nullptr);
+        SIZE ideal = {};
+        bool known = SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
+        DestroyWindow(button);
+        return known;
+    };
+    EXPECT_FALSE(knows_ideal_size());
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(ActivateActCtx(context, &cookie));
+    EXPECT_TRUE(knows_ideal_size());
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(context);
 }
 
 struct ExpectedControl {
@@ -315,7 +407,7 @@ const ExpectedControl kExpectedControls[] = {
     {controls::kChangeButton, controls::kGroup, L"Button", {345, 34, 425, 66}, L"修改分辨率", true},
 };
 
-TEST_F(MainWindow, EveryControlHasItsParentPlaceSizeTextAndSettings) {
+TEST_F(MainWindowLayout, EveryControlHasItsParentPlaceSizeTextAndSettings) {
     for (const ExpectedControl& expected : kExpectedControls) {
         SCOPED_TRACE(std::string(expected.name));
         HWND control = program.control(expected.name);
@@ -323,11 +415,13 @@ TEST_F(MainWindow, EveryControlHasItsParentPlaceSizeTextAndSettings) {
         HWND parent = expected.parent.empty() ? program.window() : program.control(expected.parent);
         EXPECT_EQ(GetParent(control), parent);
         EXPECT_EQ(class_name(control), expected.window_class);
+        // Left, top, width and height each scale with the DPI (at 144 DPI the path box is 488
+        // wide).
         RECT place = rect_in_client_of(control, parent);
-        EXPECT_EQ(place.left, expected.place.left);
-        EXPECT_EQ(place.top, expected.place.top);
-        EXPECT_EQ(place.right, expected.place.right);
-        EXPECT_EQ(place.bottom, expected.place.bottom);
+        EXPECT_EQ(place.left, scaled(expected.place.left));
+        EXPECT_EQ(place.top, scaled(expected.place.top));
+        EXPECT_EQ(place.right - place.left, scaled(expected.place.right - expected.place.left));
+        EXPECT_EQ(place.bottom - place.top, scaled(expected.place.bottom - expected.place.top));
         EXPECT_EQ(window_text(control), expected.text);
         EXPECT_TRUE(IsWindowVisible(control));
         EXPECT_TRUE(IsWindowEnabled(control));
@@ -376,20 +470,63 @@ TEST_F(MainWindow, ControlsAreStackedInTableOrderAndNothingElseIsThere) {
                             c::kSizeCaptions, c::kChangeButton));
 }
 
-TEST_F(MainWindow, DurationStoreAndDropTargetAreNeverVisible) {
+TEST_F(MainWindowLayout, DurationStoreAndDropTargetAreNeverVisible) {
     RECT client;
     GetClientRect(program.window(), &client);
     RECT store = rect_in_client_of(program.control(controls::kDurationStore), program.window());
     EXPECT_GE(store.left, client.right);
     // The drop-target component has no window at all: at its place there is only the desktop.
-    POINT place = {792 + 13, 136 + 13};
+    POINT place = {scaled(792 + 13), scaled(136 + 13)};
     ClientToScreen(program.window(), &place);
     HWND there = WindowFromPoint(place);
     EXPECT_TRUE(there != program.window() && !IsChild(program.window(), there));
 }
 
-// The pixels of a window's area as the screen shows them.
-std::vector<DWORD> screen_pixels(HWND window) {
+struct Picture {
+    int width = 0, height = 0;
+    // Row by row, top down; 0x00RRGGBB.
+    std::vector<DWORD> pixels;
+
+    DWORD at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Text ink: every channel dark (the labels draw black on the button face).
+bool is_ink(DWORD pixel) {
+    return (pixel & 0xFF) < 0x80 && ((pixel >> 8) & 0xFF) < 0x80 && ((pixel >> 16) & 0xFF) < 0x80;
+}
+
+// The smallest rectangle holding every ink pixel; empty when there is none.
+RECT ink_box(const Picture& picture) {
+    RECT box = {picture.width, picture.height, 0, 0};
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            if (!is_ink(picture.at(x, y))) continue;
+            box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                   std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+        }
+    }
+    return box.left < box.right ? box : RECT{};
+}
+
+// The pixels a device context holds in its selected bitmap.
+Picture read_bitmap(HDC memory, HBITMAP bitmap, int width, int height) {
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    picture.pixels.resize(static_cast<size_t>(width) * height);
+    GetDIBits(memory, bitmap, 0, height, picture.pixels.data(), &info, DIB_RGB_COLORS);
+    return picture;
+}
+
+// A window's area as the screen shows it.
+Picture capture(HWND window) {
     RECT rect;
     GetWindowRect(window, &rect);
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
@@ -399,34 +536,96 @@ std::vector<DWORD> screen_pixels(HWND window) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     SelectObject(memory, old);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    Picture picture = read_bitmap(memory, bitmap, width, height);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return pixels;
+    return picture;
 }
 
-TEST_F(MainWindow, TransparentLabelsLeaveNoTraceOfAnOldText) {
+// A text as a transparent label of that size draws it, in the default GUI font made for `dpi`
+// (the system's stock font is made for the system DPI).
+Picture render_label_text(const std::wstring& text, int width, int height, int dpi) {
+    HDC screen = GetDC(nullptr);
+    LOGFONTW font_description = {};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font_description, &font_description);
+    font_description.lfHeight =
+        MulDiv(font_description.lfHeight, dpi, GetDeviceCaps(screen, LOGPIXELSY));
+    HFONT font = CreateFontIndirectW(&font_description);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
+    HGDIOBJ old_font = SelectObject(memory, font);
+    RECT area = {0, 0, width, height};
+    FillRect(memory, &area, GetSysColorBrush(COLOR_BTNFACE));
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, RGB(0, 0, 0));
+    DrawTextW(memory, text.c_str(), -1, &area, DT_LEFT | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER);
+    SelectObject(memory, old_font);
+    SelectObject(memory, old_bitmap);
+    Picture picture = read_bitmap(memory, bitmap, width, height);
+    DeleteObject(bitmap);
+    DeleteObject(font);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return picture;
+}
+
+TEST_F(MainWindowLayout, LabelsAreDrawnInTheDefaultGuiFontAtTheWindowsDpi) {
+    for (std::string_view name : {controls::kPathCaption, controls::kProgressLabel}) {
+        SCOPED_TRACE(std::string(name));
+        HWND label = program.control(name);
+        Picture shown = capture(label);
+        Picture expected =
+            render_label_text(window_text(label), shown.width, shown.height, prefix_dpi());
+        RECT shown_ink = ink_box(shown), expected_ink = ink_box(expected);
+        EXPECT_GT(expected_ink.bottom - expected_ink.top, scaled(8));
+        EXPECT_EQ(shown_ink.left, expected_ink.left);
+        EXPECT_EQ(shown_ink.top, expected_ink.top);
+        EXPECT_EQ(shown_ink.right, expected_ink.right);
+        EXPECT_EQ(shown_ink.bottom, expected_ink.bottom);
+    }
+}
+
+// The size captions lie under the two size boxes, one caption left of each box; the blanks
+// between them are laid out for a font whose ASCII blank is half a CJK character (宋体). With
+// narrower blanks the second caption starts under the width box and shows cut ("辨率帧高：").
+TEST_F(MainWindowLayout, SizeCaptionsShowWholeBesideTheSizeBoxes) {
+    HWND window = program.window();
+    RECT captions, width_box;
+    GetWindowRect(program.control(controls::kSizeCaptions), &captions);
+    GetWindowRect(program.control(controls::kWidthBox), &width_box);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    Picture picture = capture(window);
+    auto ink_in_columns = [&](LONG from, LONG to) {
+        for (LONG x = from; x < to; ++x) {
+            for (LONG y = captions.top; y < captions.bottom; ++y) {
+                if (is_ink(picture.at(x - frame.left, y - frame.top))) return true;
+            }
+        }
+        return false;
+    };
+    const int gap = scaled(3);
+    EXPECT_TRUE(ink_in_columns(captions.left, width_box.left)) << "no first caption";
+    EXPECT_FALSE(ink_in_columns(width_box.left - gap, width_box.left)) << "first caption cut";
+    EXPECT_FALSE(ink_in_columns(width_box.right, width_box.right + gap)) << "second caption cut";
+    EXPECT_TRUE(ink_in_columns(width_box.right, captions.right)) << "no second caption";
+}
+
+TEST_F(MainWindowLayout, TransparentLabelsLeaveNoTraceOfAnOldText) {
     // One label on the main window, one inside the group box.
     for (std::string_view name : {controls::kProgressLabel, controls::kLaterNote}) {
         SCOPED_TRACE(std::string(name));
         HWND label = program.control(name);
         std::wstring initial = window_text(label);
-        std::vector<DWORD> before = screen_pixels(label);
+        std::vector<DWORD> before = capture(label).pixels;
         SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"进度：100 %  ███"));
         Sleep(300);
-        EXPECT_NE(screen_pixels(label), before) << "the new text was not drawn";
+        EXPECT_NE(capture(label).pixels, before) << "the new text was not drawn";
         SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(initial.c_str()));
         Sleep(300);
-        EXPECT_EQ(screen_pixels(label), before);
+        EXPECT_EQ(capture(label).pixels, before);
     }
 }
 

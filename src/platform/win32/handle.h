@@ -72,8 +72,17 @@ struct IconHandleTraits {
     static bool close(Type handle) { return DestroyIcon(handle) != 0; }
 };
 
+// Fonts the program made; stock fonts belong to the system.
+struct FontHandleTraits {
+    using Type = HFONT;
+    static Type none() { return nullptr; }
+    static bool valid(Type handle) { return handle != nullptr; }
+    static bool close(Type handle) { return DeleteObject(handle) != 0; }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using IconHandle = UniqueHandle<IconHandleTraits>;
+using FontHandle = UniqueHandle<FontHandleTraits>;
 
 }  // namespace quelvarn::win32

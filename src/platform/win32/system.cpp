@@ -15,8 +15,8 @@ bool install_services() {
     if (!initialise_window_framework()) return false;
     // The FFmpeg tools ride along as resources of this program.
     static ResourcePayloads payloads;
-    set_platform(
-        {&window_framework(), &win32_files(), &win32_processes(), &payloads, &win32_tool_store()});
+    set_platform({&window_framework(), &win32_files(), &win32_processes(), &payloads,
+                  &win32_tool_store(), &window_taskbar(), &steady_clock()});
     return true;
 }
 

@@ -4,11 +4,14 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/win32/dpi.h"
 #include "platform/win32/drop_target.h"
 #include "platform/win32/file_io.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/taskbar.h"
 #include "platform/win32/transparent_label.h"
 #include "platform/win32/wide.h"
 
@@ -21,6 +24,8 @@ constexpr int kIconResource = 1;
 constexpr int kIconSize = 72;
 // Posted by the drop target when files were dropped.
 constexpr UINT kFilesDroppedMessage = WM_APP + 1;
+constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kMainWindowExtendedStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
 LRESULT CALLBACK main_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK group_box_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -83,6 +88,10 @@ class Framework final : public WindowServices {
         length = GetWindowTextW(window, text.data(), length + 1);
         text.resize(static_cast<size_t>(length));
         return narrow(text);
+    }
+
+    void set_window_caption(std::string_view text) override {
+        if (main_) SetWindowTextW(main_, widen(text).c_str());
     }
 
     void write_control_text(std::string_view control, std::string_view text) override {
@@ -152,6 +161,9 @@ class Framework final : public WindowServices {
         return target && window && target->bind(window);
     }
 
+    HWND main_window() const { return main_; }
+    TaskbarButton& taskbar() { return taskbar_; }
+
     void trace(std::string_view line) override {
         if (trace_path_.empty()) return;
         KernelHandle file(CreateFileW(trace_path_.c_str(), FILE_APPEND_DATA,
@@ -175,6 +187,9 @@ class Framework final : public WindowServices {
             case kFilesDroppedMessage:
                 on_files_dropped();
                 return 0;
+            case WM_DPICHANGED:
+                on_dpi_changed(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+                return 0;
             case WM_HELP:
                 return TRUE;
             case WM_DESTROY:
@@ -191,13 +206,21 @@ class Framework final : public WindowServices {
         int left = (GetSystemMetrics(SM_CXSCREEN) - layout_->width) / 2;
         int top = (GetSystemMetrics(SM_CYSCREEN) - layout_->height) / 2;
         main_ =
-            CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kMainWindowClass,
-                            widen(layout_->caption).c_str(),
-                            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, left, top,
+            CreateWindowExW(kMainWindowExtendedStyle, kMainWindowClass,
+                            widen(layout_->caption).c_str(), kMainWindowStyle, left, top,
                             layout_->width, layout_->height, nullptr, nullptr, instance_, nullptr);
         if (!main_) return false;
+        // Only now is it known which monitor, and so which DPI, the window is on.
+        dpi_ = window_dpi(main_);
+        if (dpi_ != kLayoutDpi) {
+            SIZE size = scaled_outer_size(layout_->width, layout_->height, kMainWindowStyle,
+                                          kMainWindowExtendedStyle, dpi_);
+            SetWindowPos(main_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                         (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
 
-        HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        font_ = create_gui_font(dpi_);
         windows_.assign(static_cast<size_t>(layout_->row_count), nullptr);
         drop_targets_.resize(static_cast<size_t>(layout_->row_count));
         for (int i = 0; i < layout_->row_count; ++i) {
@@ -215,7 +238,7 @@ class Framework final : public WindowServices {
             // Each row goes below the rows before it, so that table order is stacking order.
             SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
             windows_[i] = control;
         }
         return true;
@@ -250,9 +273,10 @@ class Framework final : public WindowServices {
             case ControlKind::drop_target:
                 return nullptr;
         }
+        Place place = scaled_place(row);
         HWND control =
             CreateWindowExW(extended, window_class, widen(row.initial_text).c_str(), style,
-                            row.left, row.top, row.width, row.height, parent,
+                            place.left, place.top, place.width, place.height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         if (control && row.kind == ControlKind::group_box) {
             // The group box's children are real child windows: their notifications reach the
@@ -261,6 +285,16 @@ class Framework final : public WindowServices {
                 control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(group_box_procedure)));
         }
         return control;
+    }
+
+    struct Place {
+        int left, top, width, height;
+    };
+
+    // Where a row's control goes at the window's DPI.
+    Place scaled_place(const ControlRow& row) const {
+        return {scale_to_dpi(row.left, dpi_), scale_to_dpi(row.top, dpi_),
+                scale_to_dpi(row.width, dpi_), scale_to_dpi(row.height, dpi_)};
     }
 
     bool register_classes() {
@@ -340,6 +374,29 @@ class Framework final : public WindowServices {
         }
     }
 
+    // The window moved to a monitor of another DPI, or that monitor's scale changed: the system
+    // suggests the new outer rectangle; the controls and their font follow.
+    void on_dpi_changed(int dpi, const RECT& suggested) {
+        dpi_ = dpi;
+        SetWindowPos(main_, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // The controls let go of the old font before it is deleted.
+        FontHandle old_font = std::move(font_);
+        font_ = create_gui_font(dpi_);
+        for (size_t i = 0; i < windows_.size(); ++i) {
+            HWND control = windows_[i];
+            if (!control) continue;
+            Place place = scaled_place(layout_->rows[i]);
+            SetWindowPos(control, nullptr, place.left, place.top, place.width, place.height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        }
+        old_font.reset();
+        RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        trace("dpi " + std::to_string(dpi));
+    }
+
     void on_destroy() {
         if (ending_) return;
         destroying_ = true;
@@ -354,6 +411,9 @@ class Framework final : public WindowServices {
         main_ = nullptr;
         big_icon_.reset();
         small_icon_.reset();
+        // After the window: its controls use the font until they are destroyed.
+        font_.reset();
+        taskbar_.release();
         OleUninitialize();
     }
 
@@ -381,9 +441,13 @@ class Framework final : public WindowServices {
     HWND saved_focus_ = nullptr;
     IconHandle big_icon_;
     IconHandle small_icon_;
+    // The window's DPI and the default GUI font made for it.
+    int dpi_ = kLayoutDpi;
+    FontHandle font_;
     // One entry per layout row: the control's window, or its drop-target component.
     std::vector<HWND> windows_;
     std::vector<std::unique_ptr<DropTargetComponent>> drop_targets_;
+    TaskbarButton taskbar_{[this] { return main_; }};
     bool destroying_ = false;
     bool ending_ = false;
 };
@@ -415,6 +479,14 @@ bool initialise_window_framework() {
 
 WindowServices& window_framework() {
     return framework;
+}
+
+HWND main_window() {
+    return framework.main_window();
+}
+
+TaskbarServices& window_taskbar() {
+    return framework.taskbar();
 }
 
 }  // namespace quelvarn::win32

@@ -2,6 +2,9 @@
 // message loop and ends the program. One instance serves the whole program.
 #pragma once
 
+#include <windows.h>
+
+#include "platform/taskbar.h"
 #include "platform/window.h"
 
 namespace quelvarn::win32 {
@@ -11,5 +14,11 @@ namespace quelvarn::win32 {
 bool initialise_window_framework();
 
 WindowServices& window_framework();
+
+// The loaded main window; null before load_window and after the program has released it.
+HWND main_window();
+
+// The main window's taskbar button; it lets go of the shell before OLE ends.
+TaskbarServices& window_taskbar();
 
 }  // namespace quelvarn::win32

@@ -389,7 +389,10 @@ long long RunningProgram::exit_code_within(int milliseconds) const {
 // --- TextSampler ---
 
 TextSampler::TextSampler(const RunningProgram& program, std::string_view control)
-    : control_(program.control(control)), thread_([this] {
+    : TextSampler(program.control(control)) {}
+
+TextSampler::TextSampler(HWND window)
+    : control_(window), thread_([this] {
           while (running_) {
               std::wstring text = window_text(control_);
               if (texts_.empty() || texts_.back() != text) texts_.push_back(text);

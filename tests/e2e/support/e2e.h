@@ -121,10 +121,12 @@ class RunningProgram {
     HWND window_ = nullptr;
 };
 
-// Samples a control's text on a thread of its own every few milliseconds, keeping each change.
+// Samples a window's text (a control's, or the main window's caption) on a thread of its own
+// every few milliseconds, keeping each change.
 class TextSampler {
   public:
     TextSampler(const RunningProgram& program, std::string_view control);
+    explicit TextSampler(HWND window);
     ~TextSampler();
     // Stops sampling and gives every distinct text seen, in order.
     std::vector<std::wstring> stop();

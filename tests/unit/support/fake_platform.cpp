@@ -1,6 +1,7 @@
 #include "support/fake_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <deque>
 
 namespace quelvarn::fakes {
@@ -24,6 +25,10 @@ void FakeWindow::end_program(int code) {
 bool FakeWindow::bind_drop_target(std::string_view drop_target, std::string_view control) {
     bindings.emplace_back(drop_target, control);
     return true;
+}
+
+void FakeWindow::set_window_caption(std::string_view text) {
+    captions.emplace_back(text);
 }
 
 Text FakeWindow::read_control_text(std::string_view control) {
@@ -57,6 +62,14 @@ Text FakeWindow::text(std::string_view control) const {
 bool FakeWindow::enabled(std::string_view control) const {
     auto found = enabled_flags.find(control);
     return found == enabled_flags.end() || found->second;
+}
+
+// ---- taskbar ----
+
+void FakeTaskbar::show_progress(double percent) {
+    char text[32];
+    std::snprintf(text, sizeof text, "progress %g", percent);
+    calls.push_back(text);
 }
 
 // ---- files ----
@@ -331,7 +344,7 @@ std::unique_ptr<ChildProcess> ScriptedProcesses::start_child(std::string_view pr
 // ---- installation ----
 
 FakePlatform::FakePlatform() : previous_(platform()) {
-    set_platform({&window, &files, &processes, nullptr});
+    set_platform({&window, &files, &processes, nullptr, nullptr, &taskbar, &clock});
 }
 
 FakePlatform::~FakePlatform() {

@@ -36,6 +36,7 @@ class FakeWindow : public WindowServices {
     bool bind_drop_target(std::string_view drop_target, std::string_view control) override;
     void trace(std::string_view) override {}
 
+    void set_window_caption(std::string_view text) override;
     Text read_control_text(std::string_view control) override;
     void write_control_text(std::string_view control, std::string_view text) override;
     void enable_control(std::string_view control, bool enabled) override;
@@ -48,6 +49,8 @@ class FakeWindow : public WindowServices {
     // True unless the control was disabled.
     bool enabled(std::string_view control) const;
 
+    // Every caption set, in order.
+    std::vector<Text> captions;
     std::map<Text, Text, std::less<>> texts;
     std::map<Text, bool, std::less<>> enabled_flags;
     // Every write, in order: (control, text).
@@ -62,6 +65,25 @@ class FakeWindow : public WindowServices {
     WindowEvents* events = nullptr;
     // (drop target, control) pairs bound.
     std::vector<std::pair<Text, Text>> bindings;
+};
+
+// Records what the taskbar button was asked to show: "progress 37.5", "error", "clear", "flash".
+class FakeTaskbar : public TaskbarServices {
+  public:
+    void show_progress(double percent) override;
+    void show_error() override { calls.push_back("error"); }
+    void clear() override { calls.push_back("clear"); }
+    void flash_if_inactive() override { calls.push_back("flash"); }
+
+    std::vector<Text> calls;
+};
+
+// Time stands still unless a test moves it.
+class FakeClock : public Clock {
+  public:
+    double seconds() override { return now; }
+
+    double now = 1000;
 };
 
 // Paths are compared as given, except that ASCII letters fold (Windows paths ignore case).
@@ -168,6 +190,8 @@ class FakePlatform {
     FakeWindow window;
     FakeFiles files;
     ScriptedProcesses processes;
+    FakeTaskbar taskbar;
+    FakeClock clock;
 
   private:
     Platform previous_;
