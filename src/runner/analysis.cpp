@@ -159,42 +159,7 @@ std::string_view without_component_tags(std::string_view line) {
     return line;
 }
 
-// Calls `take` with each line of the first input's section of a probe report.
-template <typename Take>
-void for_each_input_line(std::string_view report, Take take) {
-    bool in_input = false;
-    for (std::size_t start = 0; start < report.size();) {
-        std::size_t end = report.find('\n', start);
-        if (end == std::string_view::npos) end = report.size();
-        std::string_view line = report.substr(start, end - start);
-        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        start = end + 1;
-        if (starts_with(line, "Input #")) {
-            // Only the first input's section counts.
-            if (in_input) return;
-            in_input = true;
-            continue;
-        }
-        if (!in_input) continue;
-        if (!line.empty() && line.front() != ' ') return;  // "Output #0", "Stream mapping:", ...
-        if (!take(line)) return;
-    }
-}
-
 }  // namespace
-
-std::string_view probed_duration_text(std::string_view report) {
-    // The input's own line is indented by exactly two blanks; metadata lines by four and more.
-    constexpr std::string_view kDurationLine = "  Duration: ";
-    std::string_view duration;
-    for_each_input_line(report, [&](std::string_view line) {
-        if (!starts_with(line, kDurationLine)) return true;
-        std::string_view value = line.substr(kDurationLine.size());
-        duration = value.substr(0, value.find(','));
-        return false;
-    });
-    return duration;
-}
 
 void ConversionReport::feed(std::string_view piece) {
     for (char c : piece) {

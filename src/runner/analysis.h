@@ -77,11 +77,6 @@ class ChunkAnalyser {
     Text carry_;
 };
 
-// The duration a probe report ("converter -i FILE", no output) gives for the first input, as its
-// own "  Duration: " line gives it ("00:01:05.30", "N/A"; empty when there is none), never a
-// metadata value that holds the same words. Its streams: parse_probe_report (probe_info.h).
-std::string_view probed_duration_text(std::string_view report);
-
 // What a conversion's report is kept for, in bounded memory however long the run: whether the
 // conversion started ("Press [q] to stop") and completed (the closing summary with "global
 // headers" after it started), and the line that explains a failure. Progress reports are dropped

@@ -185,10 +185,47 @@ std::optional<ProbedStream> read_stream_line(std::string_view line) {
     return stream;
 }
 
+// Calls `take` with each line of the first input's section of a probe report.
+template <typename Take>
+void for_each_input_line(std::string_view report, Take take) {
+    bool in_input = false;
+    for (std::size_t start = 0; start < report.size();) {
+        std::size_t end = report.find('\n', start);
+        if (end == std::string_view::npos) end = report.size();
+        std::string_view line = report.substr(start, end - start);
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        start = end + 1;
+        if (starts_with(line, "Input #")) {
+            // Only the first input's section counts.
+            if (in_input) return;
+            in_input = true;
+            continue;
+        }
+        if (!in_input) continue;
+        if (!line.empty() && line.front() != ' ') return;  // "Output #0", "Stream mapping:", ...
+        if (!take(line)) return;
+    }
+}
+
 }  // namespace
+
+std::string_view probed_duration_text(std::string_view report) {
+    // The input's own line is indented by exactly two blanks; metadata lines by four and more.
+    constexpr std::string_view kDurationLine = "  Duration: ";
+    std::string_view duration;
+    for_each_input_line(report, [&](std::string_view line) {
+        if (!starts_with(line, kDurationLine)) return true;
+        std::string_view value = line.substr(kDurationLine.size());
+        duration = value.substr(0, value.find(','));
+        return false;
+    });
+    return duration;
+}
 
 ProbeInfo parse_probe_report(std::string_view report) {
     ProbeInfo info;
+    info.duration_text = Text(probed_duration_text(report));
+    info.duration_seconds = clock_seconds(info.duration_text);
     bool in_first_input = false;
     for (size_t start = 0; start < report.size();) {
         size_t end = report.find('\n', start);
@@ -202,9 +239,6 @@ ProbeInfo parse_probe_report(std::string_view report) {
             in_first_input = false;
         } else if (!in_first_input) {
             continue;
-        } else if (starts_with(line, "Duration: ")) {
-            std::string_view clock = line.substr(std::string_view("Duration: ").size());
-            info.duration_seconds = clock_seconds(clock.substr(0, clock.find(',')));
         } else if (starts_with(line, "Stream #")) {
             if (std::optional<ProbedStream> stream = read_stream_line(line)) {
                 info.streams.push_back(*stream);

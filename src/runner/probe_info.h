@@ -33,8 +33,16 @@ struct ProbedStream {
 
 struct ProbeInfo {
     std::vector<ProbedStream> streams;
+    // The input's duration as the report gives it ("00:01:05.30", "N/A"; empty when none), and
+    // in seconds when it is a clock.
+    Text duration_text;
     std::optional<double> duration_seconds;
 };
+
+// The duration a probe report gives for the first input, as its own "  Duration: " line gives it
+// ("00:01:05.30", "N/A"; empty when there is none), never a metadata value that holds the same
+// words.
+std::string_view probed_duration_text(std::string_view report);
 
 // Reads the first input's section of a probe report; lines may end in LF, CR LF or CR CR LF.
 // A report without stream lines (a file the converter could not open) gives no streams.

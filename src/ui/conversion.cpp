@@ -111,15 +111,13 @@ Text probe_file(Session& session, std::string_view path, const RunListener& list
     if (source.empty()) source = Text(path);
     RunResult result = run_console_tool(runnable_converter(session),
                                         join_texts({" -i ", quote_argument(source)}), options);
-    Text duration(probed_duration_text(report));
     session.probed_path = Text(path);
-    session.probed_duration = clock_to_seconds(duration);
+    if (result.outcome != RunOutcome::exited) {
+        session.probe.reset();
+        return {};
+    }
     session.probe = parse_probe_report(report);
-    // Without a converter nothing is known; the conversion then says what is missing. A cover
-    // picture is no moving picture.
-    session.probed_video =
-        result.outcome != RunOutcome::exited || main_video_stream(session.probe) != nullptr;
-    return duration;
+    return session.probe->duration_text;
 }
 
 ConversionOutcome convert_file(Session& session, std::string_view typed_input,
@@ -157,7 +155,10 @@ ConversionOutcome convert_file(Session& session, std::string_view typed_input,
     if (input != session.probed_path) {
         outcome.probed_duration = probe_file(session, input, listener);
     }
-    if (!session.probed_video) return refused({messages::kNoVideo, input});
+    // A cover picture is no moving picture.
+    if (session.probe && !main_video_stream(*session.probe)) {
+        return refused({messages::kNoVideo, input});
+    }
 
     files.make_folder(output_folder);
     if (!files.is_directory(output_folder)) {
@@ -174,15 +175,18 @@ ConversionOutcome convert_file(Session& session, std::string_view typed_input,
 
     // Built from what the probe found. A probe that could not run found nothing, and the run
     // then says why.
-    std::vector<Text> arguments =
-        conversion_arguments(session.probe, {source, target, *frame_width, *frame_height});
+    std::vector<Text> arguments;
+    if (session.probe) {
+        arguments =
+            conversion_arguments(*session.probe, {source, target, *frame_width, *frame_height});
+    }
     if (arguments.empty()) arguments = {"-y", "-i", source, "-f", "mp4", target};
     Text command_line = command_line_of(arguments);
 
     ConversionReport report;
     session.pending_output = temporary;
     RunOptions options;
-    options.duration_seconds = session.probed_duration;
+    options.duration_seconds = probed_seconds(session);
     options.listener = listener;
     options.report_text = [&report](std::string_view piece) { report.feed(piece); };
     options.control = &session.run;

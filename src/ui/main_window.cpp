@@ -35,7 +35,7 @@ class ProgressOutside {
         if (!progress.percent) return;
         estimator_.report(platform_clock().seconds(), progress.elapsed_seconds);
         Text caption = progress_caption(main_window_layout().caption, *progress.percent,
-                                        estimator_.seconds_left(session_.probed_duration));
+                                        estimator_.seconds_left(probed_seconds(session_)));
         // The caption changes only every second or so; the same text is not set again.
         if (caption != caption_) {
             platform().window->set_window_caption(caption);

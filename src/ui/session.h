@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/tool_store.h"
 #include "runner/probe_info.h"
@@ -20,12 +21,9 @@ struct Session {
     Text converter_path;
     // The path probed last, as it was probed; a typed path that differs is probed on the press.
     Text probed_path;
-    // Seconds of the clip probed last; 0 when unknown.
-    std::int32_t probed_duration = 0;
-    // False when the probe of probed_path ran and listed no moving picture.
-    bool probed_video = true;
-    // What that probe found: the conversion's command line is built from it.
-    ProbeInfo probe;
+    // What that probe found: the conversion's command line is built from it. None when the
+    // probe could not run (no converter): then nothing is known, and the run says what is missing.
+    std::optional<ProbeInfo> probe;
     // Set while a probe or a conversion runs: one run at a time.
     bool run_in_progress = false;
     // The temporary output of the conversion in progress; removed when the run does not
@@ -36,5 +34,11 @@ struct Session {
     // The child of the run in progress, so that closing can stop it.
     RunControl run;
 };
+
+// Whole seconds of the clip probed last; 0 when unknown.
+inline std::int32_t probed_seconds(const Session& session) {
+    if (!session.probe || !session.probe->duration_seconds) return 0;
+    return static_cast<std::int32_t>(*session.probe->duration_seconds);
+}
 
 }  // namespace quelvarn

@@ -73,12 +73,15 @@ class HandlerTest : public ::testing::Test {
     }
     // A conversion that completes: the converter's start, a progress report and its summary.
     void script_complete_run() { script_run(kCompleteReport); }
-    // The path counts as dropped and probed already: an H.264 clip without sound.
-    void probed(std::string_view path) {
+    // The path counts as dropped and probed already: an H.264 clip without sound, of the
+    // duration given (none when empty).
+    void probed(std::string_view path, std::string_view duration = {}) {
         session.probed_path = Text(path);
-        session.probe = parse_probe_report(
-            "Input #0, mov,mp4, from 'x':\n"
-            "    Stream #0:0(und): Video: h264 (High), yuv420p, 320x180, 25 fps, 25 tbr\n");
+        Text duration_line =
+            duration.empty() ? Text() : join_texts({"  Duration: ", duration, ", start: 0\n"});
+        session.probe = parse_probe_report(join_texts(
+            {"Input #0, mov,mp4, from 'x':\n", duration_line,
+             "    Stream #0:0(und): Video: h264 (High), yuv420p, 320x180, 25 fps, 25 tbr\n"}));
     }
     // The temporary name of the next conversion.
     Text next_temporary(std::string_view folder = "D:\\tools\\分辨率") const {
@@ -548,7 +551,7 @@ TEST_F(HandlerTest, DropProbesTheFirstFileQuoted) {
     EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\my videos\\clip.mp4");
     EXPECT_EQ(fake.processes.last().command_line, " -i \"E:\\my videos\\clip.mp4\"");
     EXPECT_EQ(fake.window.text(controls::kDurationStore), "00:01:05.30");
-    EXPECT_EQ(session.probed_duration, 65);
+    EXPECT_EQ(probed_seconds(session), 65);
     // A probe is no conversion: the label is left as it was.
     EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：");
     EXPECT_TRUE(fake.window.messages.empty());
@@ -559,13 +562,13 @@ TEST_F(HandlerTest, DropWithoutConverterEmptiesTheDuration) {
     fake.files.delete_file(kConverter);
     type(controls::kProgressLabel, "进度：");
 
-    session.probed_duration = 12;
+    probed("E:\\v\\earlier.mp4", "00:00:12.00");
 
     on_file_dropped({"E:\\v\\clip.mp4"});
 
     EXPECT_EQ(fake.window.text(controls::kPathBox), "E:\\v\\clip.mp4");
     EXPECT_EQ(fake.window.text(controls::kDurationStore), "");
-    EXPECT_EQ(session.probed_duration, 0);
+    EXPECT_EQ(probed_seconds(session), 0);
     EXPECT_EQ(fake.window.text(controls::kProgressLabel), "进度：");
     EXPECT_TRUE(fake.window.messages.empty());
 }
@@ -675,11 +678,10 @@ TEST_F(HandlerTest, ConversionShowsItsProgressInTheCaptionAndOnTheTaskbarButton)
         SCOPED_TRACE(c.name);
         type(controls::kPathBox, "E:\\v\\clip.mp4");
         if (c.dropped) {
-            probed("E:\\v\\clip.mp4");
-            session.probed_duration = 30;
+            probed("E:\\v\\clip.mp4", "00:00:30.00");
         } else {
             session.probed_path.clear();
-            session.probed_duration = 0;
+            session.probe.reset();
             script_probe("00:00:30.00");
         }
         script_steady_conversion(fake);
@@ -754,8 +756,7 @@ TEST_F(HandlerTest, TheTaskbarButtonShowsHowARunEnded) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         type(controls::kPathBox, "E:\\v\\clip.mp4");
-        probed("E:\\v\\clip.mp4");
-        session.probed_duration = 30;
+        probed("E:\\v\\clip.mp4", "00:00:30.00");
         fake.taskbar.calls.clear();
         fake.window.captions.clear();
         c.act(*this);
